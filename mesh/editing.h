@@ -1,0 +1,69 @@
+// The editor's portable state and the mouse editing of the result pane: strokes,
+// reclassification, curve deletion and node drags, plus the pane input conversions.
+#pragma once
+
+#include <cstdint>
+
+#include "mesh/curves.h"
+#include "mesh/node_grid.h"
+
+enum class InteractionMode { Idle = 0, Selecting = 1, SplitterDrag = 2, Stroke = 3, NodeDrag = 4 };
+
+// The marked source rectangle; width < 0 means nothing is marked.
+struct SelectionRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = -1;
+    int32_t height = 0;
+    friend bool operator==(const SelectionRect&, const SelectionRect&) = default;
+};
+
+// Everything the editing operations, the renderer and the exports work on; the Windows
+// program's EditorState adds images, window handles and layout to it.
+struct MeshEditState {
+    InteractionMode interactionMode = InteractionMode::Idle;
+    CurveFamily activeFamily = CurveFamily::Columns;
+    float resultZoom = 1.0f;
+    SelectionRect sourceSelection;
+    CurveSet columnCurves;
+    CurveSet rowCurves;
+    NodeGrid nodeGrid;
+    int32_t canvasWidth = 0;
+    int32_t canvasHeight = 0;
+    int32_t dragRow = 0;
+    int32_t dragColumn = 0;
+    Point pressPoint{-1, 0};
+};
+
+inline constexpr float kWheelZoomFactor = 1.1f;
+inline constexpr double kThinningDistance = 5.0;
+inline constexpr double kHitRadius = 10.0;
+inline constexpr int32_t kLabelSpotOffset = 8;
+
+// trunc(v) with NaN giving 0 and values outside int32 saturating.
+int32_t TruncateFloatToInt32(float v);
+// A pane mouse position (signed 16-bit words of lParam) in unzoomed pixels.
+Point PanePointFromLParam(uint32_t lParam, float zoom);
+// One wheel message: quotient > 0 divides the zoom by 1.1f, any other multiplies it.
+float ApplyWheelZoom(float zoom, uint32_t wParam);
+
+// What a right-button press did, so the window knows whether to repaint or capture.
+enum class RightPressResult { Ignored, CurveDeleted, Pressed };
+
+// Left button down: starts a stroke unless one or a node drag is under way.
+void BeginStroke(MeshEditState& e, Point p);
+// Mouse move: extends the stroke with 5-pixel thinning; true when the pane must repaint.
+bool ExtendStroke(MeshEditState& e, Point p);
+// Left button up: reclassifies, recomputes and sorts; true when a stroke ended.
+bool EndStroke(MeshEditState& e);
+// Right button down: deletes the curve whose label spot is in reach, else picks a node.
+RightPressResult RightButtonDown(MeshEditState& e, Point p);
+// Right button up: ends a node drag by moving the node; true when it did.
+bool RightButtonUp(MeshEditState& e, Point p);
+
+bool DeleteCurveAt(CurveSet& set, Point p);
+// Whether segment i of `stroke` crosses any segment of the set's curves but its last.
+bool StrokeCrossesCurves(const Curve& stroke, const CurveSet& set, size_t i);
+// Moves the last column curve to the rows when its first crossing is with a column curve.
+void ReclassifyLastColumnCurve(CurveSet& columns, CurveSet& rows);
+void MoveNode(MeshEditState& e, int32_t x, int32_t y);

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the Wine run need.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+pkgs=(
+  cmake g++ make pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev libstb-dev
+  libopencv-dev
+  clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  wine wine64 xvfb xauth imagemagick xdotool fonts-liberation fonts-ipafont-gothic
+  python3
+)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages (${missing[*]}); run as root" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,17 @@
+// The mesh warp: every cell of the node grid receives its share of the selection.
+#pragma once
+
+#include <cstddef>
+
+#include "mesh/editing.h"
+#include "warp/quad_warp.h"
+
+// The cell between node rows i-1, i and node columns l-1, l, with its source bounds.
+QuadWarpJob CellJob(const NodeGrid& grid, size_t i, size_t l, size_t columnCount,
+                    size_t rowCount, const SelectionRect& selection);
+
+// Renders every cell in order (later cells win). threads = 0 uses every hardware thread;
+// the output is the same for any thread count. Skips a grid that does not match the counts.
+void RenderMeshWarp(const PixelBuffer& source, const PixelBuffer& target, const NodeGrid& grid,
+                    size_t columnCount, size_t rowCount, const SelectionRect& selection,
+                    unsigned threads = 0);

@@ -1,0 +1,33 @@
+// Inverse bilinear warp of one quad and bilinear sampling, over locked buffers.
+#pragma once
+
+#include <cstdint>
+
+#include "warp/pixel_buffer.h"
+
+struct PointD {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// Corners of a quad in target pixels and the source rectangle they stand for.
+struct QuadWarpJob {
+    double sourceLeft = 0.0;
+    double sourceTop = 0.0;
+    double sourceRight = 0.0;
+    double sourceBottom = 0.0;
+    PointD topLeft;      // P0, meets (sourceLeft, sourceTop)
+    PointD topRight;     // P1, meets (sourceRight, sourceTop)
+    PointD bottomLeft;   // P2, meets (sourceLeft, sourceBottom)
+    PointD bottomRight;  // P3, meets (sourceRight, sourceBottom)
+};
+
+// Tolerance of the patch test, so shared cell edges are written by both cells.
+inline constexpr double kPatchTolerance = 1e-9;
+
+uint32_t SampleBilinear(const PixelBuffer& source, double x, double y);
+
+// Fills the quad's covered pixels of `target`, limited to rows [rowBegin, rowEnd) of the
+// target; a failed lock on either side leaves the target untouched.
+void WarpQuad(const PixelBuffer& source, const PixelBuffer& target, const QuadWarpJob& quad,
+              uint32_t rowBegin = 0, uint32_t rowEnd = UINT32_MAX);
