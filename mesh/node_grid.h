@@ -1,6 +1,7 @@
 // The node grid: every row curve crossed with every column curve.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct SegmentCrossing {
     int32_t y = 0;
 };
 SegmentCrossing CrossSegments(Point p, Point q, Point a, Point b);
+
+// Whether the grid holds exactly rowCount rows of columnCount nodes each.
+bool GridHasShape(const NodeGrid& grid, size_t rowCount, size_t columnCount);
 
 void RecomputeNodeGrid(const CurveSet& columns, const CurveSet& rows, NodeGrid& grid);
 void SortCurvesByNodes(CurveSet& curves, const CurveSet& others, CurveFamily family,

@@ -1,0 +1,304 @@
+// Mouse editing of the result pane as plain operations on MeshEditState: strokes and their
+// reclassification, curve deletion, node picking and dragging, and the input conversions.
+#include "mesh/editing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace {
+
+__extension__ typedef __int128 Int128;
+
+constexpr int32_t kInt32Max = std::numeric_limits<int32_t>::max();
+constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
+constexpr int32_t kWheelStep = 120;
+
+// Differences come in as int64 so that no coordinate pair overflows; the square root is
+// taken in double.
+double Distance(int64_t dx, int64_t dy)
+{
+    const double fx = static_cast<double>(dx);
+    const double fy = static_cast<double>(dy);
+    return std::sqrt(fx * fx + fy * fy);
+}
+
+double Distance(Point a, Point b)
+{
+    return Distance(int64_t(a.x) - b.x, int64_t(a.y) - b.y);
+}
+
+CurveSet& ActiveSet(MeshEditState& e)
+{
+    return e.activeFamily == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
+}
+
+// One signed 16-bit word of a mouse position divided by the zoom. A zoom of exactly 0 is
+// not divided by: the result is what IEEE division would give (an infinity, or NaN for
+// 0 / 0), saturated like every other quotient.
+int32_t PaneCoordinate(uint32_t word, float zoom)
+{
+    const float v = static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>(word)));
+    if (zoom == 0.0f) {
+        if (v == 0.0f)
+            return 0;
+        return (v < 0.0f) != std::signbit(zoom) ? kInt32Min : kInt32Max;
+    }
+    return TruncateFloatToInt32(v / zoom);
+}
+
+// numerator * d / denominator, truncated. Callers keep |numerator| <= |denominator|, so
+// the quotient is no larger than |d|; the product is formed in 128 bits so that even
+// indices far apart cannot overflow it.
+int64_t StretchShift(int64_t numerator, int64_t d, int64_t denominator)
+{
+    return static_cast<int64_t>(Int128(numerator) * d / denominator);
+}
+
+void ShiftPoint(Point& pt, int64_t shiftX, int64_t shiftY)
+{
+    pt.x = SaturateToInt32(pt.x + shiftX);
+    pt.y = SaturateToInt32(pt.y + shiftY);
+}
+
+// Points from the neighbour's index p up to the node's own index q get (k - p) / (q - p)
+// of the displacement: none at p, all of it at q. Indices the curve does not have are cut
+// off; the points that remain keep the shift they would have had.
+void BendTowardPrevious(Curve& curve, int32_t p, int32_t q, int64_t dx, int64_t dy)
+{
+    if (p == q || curve.empty())
+        return;
+    const int64_t last = static_cast<int64_t>(curve.size()) - 1;
+    const int64_t from = std::max<int64_t>(std::min(p, q), 0);
+    const int64_t to = std::min<int64_t>(std::max(p, q), last);
+    for (int64_t k = from; k <= to; ++k)
+        ShiftPoint(curve[size_t(k)], StretchShift(k - p, dx, int64_t(q) - p),
+                   StretchShift(k - p, dy, int64_t(q) - p));
+}
+
+// The same toward the next neighbour's index s, leaving out q itself, which the stretch
+// toward the previous neighbour has already moved (or which stays on a first column/row).
+void BendTowardNext(Curve& curve, int32_t s, int32_t q, int64_t dx, int64_t dy)
+{
+    if (s == q || curve.empty())
+        return;
+    const int64_t last = static_cast<int64_t>(curve.size()) - 1;
+    const int64_t from = std::max<int64_t>(std::min(s, q), 0);
+    const int64_t to = std::min<int64_t>(std::max(s, q), last);
+    for (int64_t k = from; k <= to; ++k) {
+        if (k == q)
+            continue;
+        ShiftPoint(curve[size_t(k)], StretchShift(s - k, dx, int64_t(s) - q),
+                   StretchShift(s - k, dy, int64_t(s) - q));
+    }
+}
+
+const MeshNode* NodeAt(const NodeGrid& grid, int64_t row, int64_t column)
+{
+    if (row < 0 || column < 0 || size_t(row) >= grid.size() ||
+        size_t(column) >= grid[size_t(row)].size())
+        return nullptr;
+    return &grid[size_t(row)][size_t(column)];
+}
+
+}  // namespace
+
+int32_t TruncateFloatToInt32(float v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= 2147483648.0f)  // 2^31
+        return kInt32Max;
+    if (v < -2147483648.0f)
+        return kInt32Min;
+    return static_cast<int32_t>(v);
+}
+
+Point PanePointFromLParam(uint32_t lParam, float zoom)
+{
+    return Point{PaneCoordinate(lParam & 0xFFFFu, zoom), PaneCoordinate(lParam >> 16, zoom)};
+}
+
+// A positive delta below one step gives quotient 0 and so zooms in, like a negative one.
+// The zoom has no bounds: it may reach 0 or infinity, which the conversions above survive.
+float ApplyWheelZoom(float zoom, uint32_t wParam)
+{
+    const int32_t delta = static_cast<int16_t>(static_cast<uint16_t>(wParam >> 16));
+    if (delta / kWheelStep > 0)
+        return zoom / kWheelZoomFactor;
+    return zoom * kWheelZoomFactor;
+}
+
+void BeginStroke(MeshEditState& e, Point p)
+{
+    if (e.interactionMode == InteractionMode::Stroke ||
+        e.interactionMode == InteractionMode::NodeDrag)
+        return;
+    ActiveSet(e).push_back(Curve{p});
+    e.interactionMode = InteractionMode::Stroke;
+}
+
+// The points go to the last curve of the family that activeFamily names now, which a key
+// may have changed during the stroke. While the pointer stays within 5 pixels of the
+// second-to-last point the last point follows it instead of new points piling up; the first
+// two moves always append. A family left without curves (the mesh was cleared) gets nothing.
+bool ExtendStroke(MeshEditState& e, Point p)
+{
+    if (e.interactionMode != InteractionMode::Stroke)
+        return false;
+    CurveSet& set = ActiveSet(e);
+    if (set.empty())
+        return false;
+    Curve& curve = set.back();
+    const size_t n = curve.size();
+    if (n >= 3 && Distance(p, curve[n - 2]) < kThinningDistance)
+        curve.pop_back();
+    curve.push_back(p);
+    return true;
+}
+
+bool EndStroke(MeshEditState& e)
+{
+    if (e.interactionMode != InteractionMode::Stroke)
+        return false;
+    e.interactionMode = InteractionMode::Idle;
+    ReclassifyLastColumnCurve(e.columnCurves, e.rowCurves);
+    RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
+    SortCurvesByNodes(e.columnCurves, e.rowCurves, CurveFamily::Columns, e.nodeGrid);
+    SortCurvesByNodes(e.rowCurves, e.columnCurves, CurveFamily::Rows, e.nodeGrid);
+    return true;
+}
+
+// A deletion takes precedence over a node pick, and a column curve over a row curve. Of
+// several nodes in reach the last in row-by-row order is dragged. The pick is skipped when
+// the grid does not have the shape of the two sets.
+RightPressResult RightButtonDown(MeshEditState& e, Point p)
+{
+    if (e.interactionMode == InteractionMode::Stroke ||
+        e.interactionMode == InteractionMode::NodeDrag)
+        return RightPressResult::Ignored;
+    e.pressPoint = p;
+    if (DeleteCurveAt(e.columnCurves, p) || DeleteCurveAt(e.rowCurves, p)) {
+        RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
+        return RightPressResult::CurveDeleted;
+    }
+    const size_t rowCount = e.rowCurves.size();
+    const size_t columnCount = e.columnCurves.size();
+    if (!GridHasShape(e.nodeGrid, rowCount, columnCount))
+        return RightPressResult::Pressed;
+    for (size_t i = 0; i < rowCount; ++i) {
+        for (size_t j = 0; j < columnCount; ++j) {
+            const MeshNode& node = e.nodeGrid[i][j];
+            if (Distance(p, Point{node.x, node.y}) < kHitRadius) {
+                e.dragRow = static_cast<int32_t>(i);
+                e.dragColumn = static_cast<int32_t>(j);
+                e.interactionMode = InteractionMode::NodeDrag;
+            }
+        }
+    }
+    return RightPressResult::Pressed;
+}
+
+bool RightButtonUp(MeshEditState& e, Point p)
+{
+    if (e.interactionMode != InteractionMode::NodeDrag)
+        return false;
+    MoveNode(e, p.x, p.y);
+    e.interactionMode = InteractionMode::Idle;
+    return true;
+}
+
+// The label spot lies 8 pixels right of and 8 below a curve's first point, inside its index
+// label; a curve without points has no spot and is passed over.
+bool DeleteCurveAt(CurveSet& set, Point p)
+{
+    for (size_t i = 0; i < set.size(); ++i) {
+        if (set[i].empty())
+            continue;
+        const Point first = set[i].front();
+        const int64_t dx = int64_t(p.x) - first.x - kLabelSpotOffset;
+        const int64_t dy = int64_t(p.y) - first.y - kLabelSpotOffset;
+        if (Distance(dx, dy) < kHitRadius) {
+            set.erase(set.begin() + static_cast<ptrdiff_t>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+// The set's last curve is never tested: among the column curves it is the stroke itself,
+// and the last row curve is skipped just the same. Only full crossings count.
+bool StrokeCrossesCurves(const Curve& stroke, const CurveSet& set, size_t i)
+{
+    if (set.size() < 2 || i < 1 || i >= stroke.size())
+        return false;
+    const Point a = stroke[i - 1];
+    const Point b = stroke[i];
+    for (size_t t = 0; t + 1 < set.size(); ++t) {
+        const Curve& curve = set[t];
+        for (size_t j = 1; j < curve.size(); ++j) {
+            const SegmentCrossing s = CrossSegments(a, b, curve[j - 1], curve[j]);
+            if (s.onFirst && s.onSecond)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The first segment of the last column curve, counted from its start, that crosses
+// anything decides; within one segment a column crossing takes precedence.
+void ReclassifyLastColumnCurve(CurveSet& columns, CurveSet& rows)
+{
+    if (columns.size() < 2)
+        return;
+    const Curve& stroke = columns.back();
+    for (size_t i = 1; i < stroke.size(); ++i) {
+        if (StrokeCrossesCurves(stroke, columns, i)) {
+            rows.push_back(std::move(columns.back()));
+            columns.pop_back();
+            return;
+        }
+        if (StrokeCrossesCurves(stroke, rows, i))
+            return;
+    }
+}
+
+// A drag whose node or needed neighbours are gone (the mesh was cleared or the grid does
+// not match the sets) moves nothing. The displacement and every shift are 64-bit; moved
+// coordinates saturate to int32.
+void MoveNode(MeshEditState& e, int32_t x, int32_t y)
+{
+    const int64_t i = e.dragRow;
+    const int64_t j = e.dragColumn;
+    const int64_t rowCount = static_cast<int64_t>(e.rowCurves.size());
+    const int64_t columnCount = static_cast<int64_t>(e.columnCurves.size());
+    if (i < 0 || j < 0 || i >= rowCount || j >= columnCount)
+        return;
+    const NodeGrid& grid = e.nodeGrid;
+    const MeshNode* node = NodeAt(grid, i, j);
+    const MeshNode* previousColumn = j > 0 ? NodeAt(grid, i, j - 1) : nullptr;
+    const MeshNode* previousRow = i > 0 ? NodeAt(grid, i - 1, j) : nullptr;
+    const MeshNode* nextColumn = j < columnCount - 1 ? NodeAt(grid, i, j + 1) : nullptr;
+    const MeshNode* nextRow = i < rowCount - 1 ? NodeAt(grid, i + 1, j) : nullptr;
+    if (!node || (j > 0 && !previousColumn) || (i > 0 && !previousRow) ||
+        (j < columnCount - 1 && !nextColumn) || (i < rowCount - 1 && !nextRow))
+        return;
+
+    const int64_t dx = int64_t(x) - node->x;
+    const int64_t dy = int64_t(y) - node->y;
+    Curve& rowCurve = e.rowCurves[size_t(i)];
+    Curve& columnCurve = e.columnCurves[size_t(j)];
+    if (previousColumn)
+        BendTowardPrevious(rowCurve, previousColumn->rowPointIndex, node->rowPointIndex, dx, dy);
+    if (previousRow)
+        BendTowardPrevious(columnCurve, previousRow->columnPointIndex, node->columnPointIndex,
+                           dx, dy);
+    if (nextColumn)
+        BendTowardNext(rowCurve, nextColumn->rowPointIndex, node->rowPointIndex, dx, dy);
+    if (nextRow)
+        BendTowardNext(columnCurve, nextRow->columnPointIndex, node->columnPointIndex, dx, dy);
+    MeshNode& moved = e.nodeGrid[size_t(i)][size_t(j)];
+    moved.x = x;
+    moved.y = y;
+}
