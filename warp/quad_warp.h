@@ -25,9 +25,18 @@ struct QuadWarpJob {
 // Tolerance of the patch test, so shared cell edges are written by both cells.
 inline constexpr double kPatchTolerance = 1e-9;
 
+// A point outside +-2^52 (or NaN) has no neighbour inside the buffer and samples black.
 uint32_t SampleBilinear(const PixelBuffer& source, double x, double y);
 
 // Fills the quad's covered pixels of `target`, limited to rows [rowBegin, rowEnd) of the
-// target; a failed lock on either side leaves the target untouched.
+// target; a failed lock on either side, or an empty source, leaves the target untouched.
+// Source and target must not share pixels.
 void WarpQuad(const PixelBuffer& source, const PixelBuffer& target, const QuadWarpJob& quad,
               uint32_t rowBegin = 0, uint32_t rowEnd = UINT32_MAX);
+
+// The pixel loops the warp can run; all of them write the same bits.
+enum class WarpKernel { Auto = 0, Scalar = 1, Sse2 = 2, Avx2 = 3 };
+// Chooses the loop for later warps (tests and the benchmark force each one) and returns the
+// loop now in use: Sse2 when Avx2 is asked for where the processor or the build lacks it.
+WarpKernel SetWarpKernel(WarpKernel kernel);
+WarpKernel ActiveWarpKernel();

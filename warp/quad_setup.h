@@ -1,0 +1,60 @@
+// What the pixel loops of the quad warp share: the terms of one quad computed once, and
+// the loops themselves, one per instruction set (internal to warp/).
+#pragma once
+
+#include <cstdint>
+
+#include "warp/pixel_buffer.h"
+#include "warp/quad_warp.h"
+
+// Which candidate rule a quad takes; it depends on the corners only.
+enum class QuadCase { Vertical = 0, Linear = 1, Quadratic = 2 };
+
+// The per-quad terms of the inverse bilinear solve, each named by the expression it
+// holds, so that a pixel loop evaluates k0, k1, t and s in the written order.
+struct QuadSetup {
+    QuadCase quadCase = QuadCase::Quadratic;
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0, x3 = 0.0, y3 = 0.0;
+    double ax = 0.0;    // Ax = x0 - x1 - x2 + x3
+    double ay = 0.0;    // Ay = y0 - y1 - y2 + y3
+    double k2x2 = 0.0;  // 2 * k2
+    double k2x4 = 0.0;  // 4 * k2
+    double k1b = 0.0;   // (y1 - y3) * (x3 - x2)
+    double k1d = 0.0;   // (x1 - x3) * (y3 - y2)
+    double y13 = 0.0;   // y1 - y3
+    double x13 = 0.0;   // x1 - x3
+    double x01 = 0.0;   // x0 - x1, the vertical case's divisor
+    double y32 = 0.0;   // y3 - y2
+    double y10 = 0.0;   // y1 - y0
+    double sourceLeft = 0.0;
+    double sourceTop = 0.0;
+    double sourceWidth = 0.0;   // sourceRight - sourceLeft
+    double sourceHeight = 0.0;  // sourceBottom - sourceTop
+    // Visited pixels, both ends inclusive; nothing when a start lies past its end.
+    int64_t xStart = 0, xEnd = -1, yStart = 0, yEnd = -1;
+    // Every accepted sample point lies within +-2^30 + 4 and every source word index fits
+    // in 32 bits, so the vector loops may convert and gather in 32-bit lanes.
+    bool narrowSampling = false;
+};
+
+inline constexpr double kPatchLow = -kPatchTolerance;
+inline constexpr double kPatchHigh = 1.0 + kPatchTolerance;
+
+// True when the buffer has pixels to read or write: a successful lock of a non-empty image.
+bool IsUsableBuffer(const PixelBuffer& buffer);
+
+// Computes the quad's terms and its visited box, limited to rows [rowBegin, rowEnd).
+// False when no pixel is visited (or none could be accepted: a NaN corner).
+bool PrepareQuad(const QuadWarpJob& quad, const PixelBuffer& source, const PixelBuffer& target,
+                 uint32_t rowBegin, uint32_t rowEnd, QuadSetup& setup);
+
+// The pixel loops over a prepared quad; the buffers are usable. The vector loops need
+// setup.narrowSampling.
+void WarpRowsScalar(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target);
+void WarpRowsSse2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target);
+void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target);
+// Runs the loop `kernel` names, or the scalar loop where the vector ones cannot sample.
+void WarpPreparedQuad(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target,
+                      WarpKernel kernel);
+// Whether WarpRowsAvx2 was built into this program (it is not in the Windows build).
+bool Avx2LoopBuilt();

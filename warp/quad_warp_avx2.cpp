@@ -1,0 +1,90 @@
+// The quad warp's pixel loop in four AVX2 lanes, chosen at run time where the processor has
+// AVX2. Everything this file includes comes before the target switch, so no shared inline
+// function is ever compiled for AVX2.
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "warp/pixel_buffer.h"
+#include "warp/quad_setup.h"
+#include "warp/quad_warp.h"
+
+#if defined(_WIN32)
+
+// GCC does not keep the 32-byte stack alignment that spilled AVX registers need on 64-bit
+// Windows, so the Windows build keeps to the SSE2 loop.
+bool Avx2LoopBuilt()
+{
+    return false;
+}
+
+void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
+{
+    WarpRowsSse2(setup, source, target);
+}
+
+#else
+
+#pragma GCC push_options
+#pragma GCC target("avx2")  // AVX2 only: no FMA, whose single rounding would change the bits
+
+namespace {
+
+struct Avx2Lanes {
+    using D = __m256d;
+    static constexpr int kLanes = 4;
+
+    static D Set(double v) { return _mm256_set1_pd(v); }
+    static D Iota() { return _mm256_setr_pd(0.0, 1.0, 2.0, 3.0); }
+    static D Add(D a, D b) { return _mm256_add_pd(a, b); }
+    static D Sub(D a, D b) { return _mm256_sub_pd(a, b); }
+    static D Mul(D a, D b) { return _mm256_mul_pd(a, b); }
+    static D Div(D a, D b) { return _mm256_div_pd(a, b); }
+    static D Sqrt(D a) { return _mm256_sqrt_pd(a); }
+    static D Neg(D a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
+    static D Ge(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+    static D Le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+    static D Lt(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+    static D Eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+    static D And(D a, D b) { return _mm256_and_pd(a, b); }
+    static D Or(D a, D b) { return _mm256_or_pd(a, b); }
+    static D Blend(D mask, D a, D b) { return _mm256_blendv_pd(a, b, mask); }
+    static int Bits(D mask) { return _mm256_movemask_pd(mask); }
+    static __m128i Narrow(D mask)
+    {
+        const __m128 low = _mm_castpd_ps(_mm256_castpd256_pd128(mask));
+        const __m128 high = _mm_castpd_ps(_mm256_extractf128_pd(mask, 1));
+        return _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+    }
+    static __m128i Trunc(D a) { return _mm256_cvttpd_epi32(a); }
+    static D Widen(__m128i a) { return _mm256_cvtepi32_pd(a); }
+    static __m128i Gather(const PixelBuffer& source, __m128i x, __m128i y, __m128i mask)
+    {
+        // Lanes whose mask is clear read nothing, so their index may be anything.
+        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, _mm_set1_epi32(source.stride / 4)), x);
+        return _mm_mask_i32gather_epi32(_mm_setzero_si128(), static_cast<const int*>(source.pixels),
+                                        index, mask, 4);
+    }
+    static void Store(uint32_t* at, __m128i mask, int /*bits*/, __m128i words)
+    {
+        _mm_maskstore_epi32(reinterpret_cast<int*>(at), mask, words);
+    }
+};
+
+}  // namespace
+
+#include "warp/quad_lanes.h"
+
+void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
+{
+    WarpRowsLanes<Avx2Lanes>(setup, source, target);
+}
+
+#pragma GCC pop_options
+
+bool Avx2LoopBuilt()
+{
+    return true;
+}
+
+#endif
