@@ -1,0 +1,34 @@
+// Key and menu tables of MainWindow's command layer.
+#include "app/commands.h"
+
+Command CommandForKey(uint32_t virtualKey)
+{
+    // Only the main keyboard's digits and letters: the keypad digits (0x60, 0x65) and the
+    // full stop (0xBE) fall through to None.
+    switch (virtualKey) {
+    case 0x0D: return Command::CopyResult;  // Enter
+    case 0x2E: return Command::ClearMesh;   // Delete
+    case 0x30: return Command::TranslucencyOff;
+    case 0x35: return Command::TranslucencyOn;
+    case 0x43: return Command::CopyResult;  // C
+    case 0x48: return Command::ColumnsFamily;
+    case 0x50: return Command::CycleLayout;
+    case 0x53: return Command::SaveResult;
+    case 0x54: return Command::RowsFamily;
+    case 0x56: return Command::PasteSource;
+    case 0x57: return Command::RefineMesh;  // W
+    case 0x58: return Command::RefineMesh;  // X
+    }
+    return Command::None;
+}
+
+Command CommandForMenuId(uint32_t id)
+{
+    switch (id) {
+    case VORLIN_CMD_ABOUT: return Command::About;
+    case VORLIN_CMD_EXIT: return Command::Exit;
+    case VORLIN_CMD_COPY: return Command::CopyResult;
+    case VORLIN_CMD_PASTE: return Command::PasteSource;
+    }
+    return Command::None;
+}

@@ -1,0 +1,31 @@
+// The command layer's tables: which key or menu id runs which command.
+#pragma once
+
+#include <cstdint>
+
+#include "resources/resource_ids.h"
+
+enum class Command {
+    None,
+    CopyResult,       // Enter, C, menu 32773
+    ClearMesh,        // Delete
+    TranslucencyOff,  // 0
+    TranslucencyOn,   // 5
+    ColumnsFamily,    // H
+    CycleLayout,      // P
+    SaveResult,       // S
+    RowsFamily,       // T
+    PasteSource,      // V, menu 32775
+    RefineMesh,       // W, X
+    About,            // menu 104 (and the accelerators)
+    Exit,             // menu 105
+};
+
+inline constexpr wchar_t kAboutCaption[] = L"バージョン情報";
+inline constexpr wchar_t kAboutText[] =
+    L"vorlin version 014\nCopyright (C) 2026 the vorlin developers";
+
+// The command of a WM_KEYDOWN virtual-key code; modifiers and repeat state are not looked at.
+Command CommandForKey(uint32_t virtualKey);
+// The command of a WM_COMMAND id; None leaves the message to the default handling.
+Command CommandForMenuId(uint32_t id);

@@ -1,0 +1,21 @@
+// Sizes and header of the clipboard image block (a packed 32-bit bottom-up bitmap) and the
+// bound on export canvases.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+inline constexpr uint32_t kDibHeaderBytes = 44;  // 40-byte header + one zero colour entry
+
+// Largest pixel memory an export bitmap may have: its row stride and its byte size must
+// fit the int32 fields the imaging library computes them in.
+inline constexpr uint64_t kMaxBitmapBytes = 0x7FFFFFFF;
+
+// Whether a width x height 32-bit bitmap is positive in both sides and within kMaxBitmapBytes.
+bool CanvasFitsBitmap(int32_t width, int32_t height);
+// width * height * 4 + 44 in 64 bits; none when either side is not positive.
+std::optional<uint64_t> DibBlockSize(int32_t width, int32_t height);
+// The 44 header bytes, little-endian: biSize 40, width, height (positive: bottom row
+// first), 1 plane, 32 bits, BI_RGB, every other field and the colour entry 0.
+std::array<uint8_t, kDibHeaderBytes> DibHeader(int32_t width, int32_t height);

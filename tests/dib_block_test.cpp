@@ -1,0 +1,78 @@
+// Tests of the clipboard image block's size and header and of the export canvas bound.
+#include "app/dib_block.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+
+TEST(DibBlockSize, HeaderPlusFourBytesPerPixel)
+{
+    EXPECT_EQ(DibBlockSize(3, 2), std::optional<uint64_t>(68));  // 3 * 2 * 4 + 44
+    EXPECT_EQ(DibBlockSize(2, 2), std::optional<uint64_t>(60));  // the canvas of no curves
+    EXPECT_EQ(DibBlockSize(1, 1), std::optional<uint64_t>(48));
+    // (2^31 - 1)^2 * 4 + 44 = 2^64 - 2^34 + 48: computed without wrapping
+    EXPECT_EQ(DibBlockSize(kMax, kMax), std::optional<uint64_t>(18446744056529682480ull));
+    // 65536 * 65536 * 4 = 2^34: a 32-bit product would have wrapped to 0
+    EXPECT_EQ(DibBlockSize(65536, 65536), std::optional<uint64_t>((uint64_t(1) << 34) + 44));
+}
+
+TEST(DibBlockSize, NoBlockForSidesBelowOne)
+{
+    EXPECT_FALSE(DibBlockSize(0, 2));
+    EXPECT_FALSE(DibBlockSize(2, 0));
+    EXPECT_FALSE(DibBlockSize(-1, 5));
+    EXPECT_FALSE(DibBlockSize(5, std::numeric_limits<int32_t>::min()));
+}
+
+TEST(DibHeader, LaysOutTheFortyFourBytes)
+{
+    std::array<uint8_t, 44> expected{};
+    expected[0] = 40;  // biSize
+    expected[4] = 3;   // biWidth
+    expected[8] = 2;   // biHeight, positive: bottom row first
+    expected[12] = 1;  // biPlanes
+    expected[14] = 32; // biBitCount; compression, sizes, colours and the colour entry 0
+    EXPECT_EQ(DibHeader(3, 2), expected);
+}
+
+TEST(DibHeader, WritesWideSidesLittleEndian)
+{
+    std::array<uint8_t, 44> header = DibHeader(0x01020304, 0x7A0B0C0D);
+    const uint8_t width[] = {0x04, 0x03, 0x02, 0x01};
+    const uint8_t height[] = {0x0D, 0x0C, 0x0B, 0x7A};
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(header[4 + k], width[k]);
+        EXPECT_EQ(header[8 + k], height[k]);
+    }
+    for (size_t k = 16; k < 44; ++k)
+        EXPECT_EQ(header[k], 0) << k;
+}
+
+TEST(CanvasFitsBitmap, BoundsTheStrideAndTheByteCount)
+{
+    struct Case {
+        int32_t width, height;
+        bool fits;
+    };
+    const Case cases[] = {
+        {2, 2, true},
+        {1920, 1080, true},
+        {23170, 23170, true},    // 23170^2 * 4 = 2147395600 <= 2^31 - 1
+        {23171, 23171, false},   // 23171^2 * 4 = 2147580964
+        {536870911, 1, true},    // stride 2147483644
+        {536870912, 1, false},   // stride 2^31 leaves int32
+        {1, 536870912, false},
+        {kMax, kMax, false},
+        {0, 5, false},
+        {5, -1, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CanvasFitsBitmap(c.width, c.height), c.fits) << c.width << " x " << c.height;
+}
+
+}  // namespace
