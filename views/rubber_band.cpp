@@ -1,0 +1,25 @@
+// Rubber band of SourcePane over the portable editing state.
+#include "views/rubber_band.h"
+
+void BeginRubberBand(MeshEditState& e, Point p)
+{
+    e.sourceSelection.x = p.x;
+    e.sourceSelection.y = p.y;
+    e.interactionMode = InteractionMode::Selecting;
+}
+
+void UpdateRubberBand(MeshEditState& e, Point p)
+{
+    // positions saturated from a far-out zoom can differ by more than int32 holds
+    e.sourceSelection.width = SaturateToInt32(int64_t(p.x) - e.sourceSelection.x);
+    e.sourceSelection.height = SaturateToInt32(int64_t(p.y) - e.sourceSelection.y);
+}
+
+bool EndRubberBand(MeshEditState& e, Point p)
+{
+    if (e.interactionMode != InteractionMode::Selecting)
+        return false;
+    UpdateRubberBand(e, p);
+    e.interactionMode = InteractionMode::Idle;
+    return true;
+}

@@ -1,0 +1,39 @@
+// Pane painting arithmetic that needs no window: offscreen sizes, zoomed lengths, which
+// overlays a mesh of a given size gets, and the zoom label's text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Largest offscreen side a paint will ask for. A zoom near zero (a thousand wheel notches
+// out) would otherwise ask for a bitmap of billions of pixels; such a paint is skipped.
+inline constexpr int32_t kMaxOffscreenSide = 16384;
+
+inline constexpr size_t kOverlayCurveLimit = 100;  // any overlay at all: both sets below it
+inline constexpr size_t kNodeDotLimit = 16;        // white nodes: both sets below it
+inline constexpr size_t kLabelLimit = 20;          // index labels: the set drawn below it
+inline constexpr size_t kThinPenCount = 16;        // pen 1.0 instead of 3.0 from this count
+
+// trunc(float(clientExtent) / zoom), or 0 when that is not a side in 1..kMaxOffscreenSide.
+int32_t OffscreenSide(int32_t clientExtent, float zoom);
+// trunc(float(value) * zoom), saturated to int32 (NaN gives 0).
+int32_t ScaleLength(int64_t value, float zoom);
+// v - 1 without overflow: the corner of a 3 x 3 dot centred on v.
+int32_t DotCorner(int32_t v);
+
+struct OverlayPlan {
+    bool curves = false;  // curves, their points and (with nodes) the mesh nodes
+    bool nodes = false;
+    bool columnLabels = false;
+    bool rowLabels = false;
+    float columnPenWidth = 3.0f;
+    float rowPenWidth = 3.0f;
+};
+OverlayPlan PlanOverlays(size_t columnCount, size_t rowCount);
+bool CurveLabelsShown(size_t curveCount);
+float CurvePenWidth(size_t curveCount);
+
+// The zoom, widened to double, as "%f" prints it (1.0f gives "1.000000").
+std::wstring FormatZoomLabel(float zoom);
+std::wstring FormatCurveIndex(size_t index);
