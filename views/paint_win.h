@@ -1,0 +1,19 @@
+// Painting of SourcePane and ResultPane, and the drawing operations they share.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstdint>
+
+#include "mesh/curves.h"
+
+void PaintSourcePane(HWND pane);
+void PaintResultPane(HWND pane);
+void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color);
+void DrawCurvePoints(Gdiplus::Graphics& graphics, const CurveSet& set);
+void DrawOutlinedText(Gdiplus::Graphics& graphics, const wchar_t* text, int32_t x, int32_t y);
