@@ -1,0 +1,99 @@
+// ResultPane's input: strokes with the left button, curve deletion and node drags with
+// the right, wheel zoom and dropped backdrop files; keys go on to MainWindow.
+#include "app/editor_state.h"
+#include "app/scoped_win.h"
+#include "app/windows_win.h"
+#include "views/paint_win.h"
+
+#include <shellapi.h>  // after <windows.h>
+
+static Point CanvasPoint(LPARAM lParam)
+{
+    return PanePointFromLParam(static_cast<uint32_t>(lParam), gEditor.resultZoom);
+}
+
+static void OnResultMouseMove(HWND pane, LPARAM lParam)
+{
+    EditorState& e = gEditor;
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (e.interactionMode == InteractionMode::Stroke && ExtendStroke(e, CanvasPoint(lParam)))
+        Repaint(pane);
+}
+
+static void OnResultLButtonDown(HWND pane, LPARAM lParam)
+{
+    // a press during a stroke or a node drag only takes the capture again
+    BeginStroke(gEditor, CanvasPoint(lParam));
+    SetCapture(pane);
+}
+
+static void OnResultLButtonUp(HWND pane)
+{
+    if (EndStroke(gEditor))
+        Repaint(pane);
+    ReleaseCapture();
+}
+
+static void OnResultRButtonDown(HWND pane, LPARAM lParam)
+{
+    switch (RightButtonDown(gEditor, CanvasPoint(lParam))) {
+    case RightPressResult::CurveDeleted: Repaint(pane); break;
+    case RightPressResult::Pressed: SetCapture(pane); break;  // a node picked or not
+    case RightPressResult::Ignored: break;
+    }
+}
+
+static void OnResultRButtonUp(HWND pane, LPARAM lParam)
+{
+    if (RightButtonUp(gEditor, CanvasPoint(lParam)))
+        Repaint(pane);
+    ReleaseCapture();
+}
+
+// Every dropped file replaces BackdropImage in turn; the last one stays.
+static void OnResultDropFiles(HWND pane, HDROP drop)
+{
+    EditorState& e = gEditor;
+    wchar_t name[260];
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, name, 260);
+    for (UINT i = 0; i < count; ++i) {
+        name[0] = L'\0';
+        DragQueryFileW(drop, i, name, 260);
+        e.backdropImage.reset();
+        e.backdropImage.reset(new Gdiplus::Bitmap(name));
+    }
+    DragFinish(drop);
+    Repaint(pane);
+}
+
+LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    EditorState& e = gEditor;
+    switch (msg) {
+    case WM_CREATE:
+        DragAcceptFiles(hwnd, TRUE);
+        e.resultPane = hwnd;
+        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        PaintResultPane(hwnd);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND: return 1;  // painting covers every pixel
+    case WM_KEYDOWN: SendMessageW(e.mainWindow, WM_KEYDOWN, wParam, lParam); return 0;
+    case WM_MOUSEMOVE: OnResultMouseMove(hwnd, lParam); return 0;
+    case WM_LBUTTONDOWN: OnResultLButtonDown(hwnd, lParam); return 0;
+    case WM_LBUTTONUP: OnResultLButtonUp(hwnd); return 0;
+    case WM_RBUTTONDOWN: OnResultRButtonDown(hwnd, lParam); return 0;
+    case WM_RBUTTONUP: OnResultRButtonUp(hwnd, lParam); return 0;
+    case WM_MOUSEWHEEL:
+        e.resultZoom = ApplyWheelZoom(e.resultZoom, static_cast<uint32_t>(wParam));
+        Repaint(hwnd);
+        return 0;
+    case WM_DROPFILES: OnResultDropFiles(hwnd, reinterpret_cast<HDROP>(wParam)); return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
