@@ -1,0 +1,38 @@
+// The program's one global record: the portable editing state plus images, layout, zoom
+// of SourcePane, window handles and clear colours. Every start value is written here.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "app/layout.h"
+#include "mesh/editing.h"
+#include "warp/pixel_buffer.h"
+
+struct EditorState : MeshEditState {
+    LayoutMode layoutMode = LayoutMode::Stacked;
+    float sourceZoom = 1.0f;
+    std::unique_ptr<Gdiplus::Bitmap> sourceImage;    // none until a drop or a paste
+    PixelImage sourcePixels;                         // sourceImage as ARGB, empty when it has none
+    std::unique_ptr<Gdiplus::Bitmap> backdropImage;  // none until a drop on ResultPane
+    Point splitterOrigin{0, 0};  // Splitter's corner in MainWindow client pixels at the press
+
+    HINSTANCE instance = nullptr;
+    HWND mainWindow = nullptr;
+    HWND sourcePane = nullptr;
+    HWND splitter = nullptr;
+    HWND resultPane = nullptr;
+
+    uint32_t mainClearColor = 0xFF000000;
+    uint32_t sourceClearColor = 0xFF007F00;
+    uint32_t resultClearColor = 0xFF000000;
+};
+
+extern EditorState gEditor;

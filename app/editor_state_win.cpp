@@ -1,0 +1,4 @@
+// The global editor state.
+#include "app/editor_state.h"
+
+EditorState gEditor;

@@ -1,0 +1,41 @@
+// Scope guards for Win32 handles that are released where they were got, on every path.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+class ScopedGetDC {
+public:
+    explicit ScopedGetDC(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~ScopedGetDC()
+    {
+        if (dc_)
+            ReleaseDC(hwnd_, dc_);
+    }
+    ScopedGetDC(const ScopedGetDC&) = delete;
+    ScopedGetDC& operator=(const ScopedGetDC&) = delete;
+    operator HDC() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// Open for the lifetime of the guard; a failed open is not examined, so the clipboard
+// calls in between simply fail.
+class ScopedClipboard {
+public:
+    explicit ScopedClipboard(HWND owner) { OpenClipboard(owner); }
+    ~ScopedClipboard() { CloseClipboard(); }
+    ScopedClipboard(const ScopedClipboard&) = delete;
+    ScopedClipboard& operator=(const ScopedClipboard&) = delete;
+};
+
+// Invalidates the whole client area without erasing.
+inline void Repaint(HWND hwnd)
+{
+    if (hwnd)  // a null window would mean every top-level window
+        InvalidateRect(hwnd, nullptr, FALSE);
+}

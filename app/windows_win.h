@@ -1,0 +1,40 @@
+// The program's windows: class registration, MainWindow's creation, the four window
+// procedures, the pane layout and the command layer, reachable for in-process tests.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/commands.h"
+
+inline constexpr wchar_t kSourcePaneClass[] = L"vorlin_L";
+inline constexpr wchar_t kSplitterClass[] = L"vorlin_S";
+inline constexpr wchar_t kResultPaneClass[] = L"vorlin_R";
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Loads the title and class name (strings 103 and 109) and registers the four classes.
+void RegisterWindowClasses(HINSTANCE instance);
+// Everything of start-up after GDI+ is running and before MainWindow is shown: classes,
+// the composition library, MainWindow with its three children, blur and glass frame.
+// Null when MainWindow cannot be created. GDI+ must have been started by the caller.
+HWND CreateMainWindow(HINSTANCE instance);
+// The whole program: GDI+, CreateMainWindow, show, the message loop; the quit code.
+int RunProgram(HINSTANCE instance, int showCommand);
+
+void LayoutPanes(int32_t splitX, int32_t splitY);
+void RelayoutProportionally();
+
+// MainWindow's command layer: the key table and the menu table.
+void OnMainKeyDown(HWND main, WPARAM virtualKey);
+// false for an id the menu does not know (the message then gets the default handling).
+bool OnMainCommand(HWND main, WORD id);
+void RunCommand(HWND main, Command command);
+void SetTranslucency(HWND main, bool on);
