@@ -1,0 +1,390 @@
+// Cases of the two panes: the rubber band and its zoom arithmetic, wheel routing, strokes,
+// reclassification, deletion, node drags and zoom in ResultPane, and dropped files.
+#include <cmath>
+#include <cstdio>
+
+#include "cases.h"
+
+bool LoadScene(const std::string& name, SceneData& scene)
+{
+    scene.name = name;
+    scene.replay = DataPath(name + ".replay");
+    bool ok = FileExists(scene.replay) && LoadPng(DataPath(name + ".png"), scene.expected) &&
+              LoadMesh(DataPath(name + ".mesh"), scene.mesh);
+    return Check(ok, "scene %s was not prepared (no vorlin-render, or see skipped.txt)", name.c_str());
+}
+
+// ---- the rubber band at zoom 1 ----------------------------------------------------------------------
+
+// Red where the rectangle's edges run, green a few pixels to either side.
+static void CheckRedRectangle(const Image& pane, int left, int top, int width, int height, const char* when)
+{
+    int right = left + width, bottom = top + height;
+    int midX = left + width / 2, midY = top + height / 2;
+    CHECK(IsRedish(Rgb(pane.At(left, midY))) && IsRedish(Rgb(pane.At(right, midY))) &&
+              IsRedish(Rgb(pane.At(midX, top))) && IsRedish(Rgb(pane.At(midX, bottom))),
+          "%s: the red rectangle (%d, %d, %d x %d) is not drawn on its edges: 0x%06X 0x%06X 0x%06X 0x%06X", when,
+          left, top, width, height, Rgb(pane.At(left, midY)), Rgb(pane.At(right, midY)),
+          Rgb(pane.At(midX, top)), Rgb(pane.At(midX, bottom)));
+    CHECK(!IsRedish(Rgb(pane.At(left - 4, midY))) && !IsRedish(Rgb(pane.At(right + 4, midY))) &&
+              !IsRedish(Rgb(pane.At(midX, top - 4))) && !IsRedish(Rgb(pane.At(midX, bottom + 4))) &&
+              !IsRedish(Rgb(pane.At(midX, midY))),
+          "%s: red beyond the rectangle (%d, %d, %d x %d)", when, left, top, width, height);
+}
+
+static long RedPixels(const Image& pane)
+{
+    long n = 0;
+    for (uint32_t v : pane.pixels)
+        n += IsRedish(Rgb(v));
+    return n;
+}
+
+int CaseRubberBand()
+{
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    CHECK(RedPixels(CaptureClient(app.source)) == 0, "a rectangle is drawn before any was marked");
+    RubberBand(app, POINT{60, 80}, POINT{260, 200});
+    CheckRedRectangle(CaptureClient(app.source), 60, 80, 200, 120, "band (60, 80) to (260, 200)");
+
+    // A new press keeps the previous size until the first move.
+    Send(app.source, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(400, 60));
+    Image pressed = CaptureClient(app.source);
+    CheckRedRectangle(pressed, 400, 60, 200, 120, "press at (400, 60) before any move");
+    CHECK(!IsRedish(Rgb(pressed.At(60, 140))), "the old rectangle is still drawn after the new press");
+    Send(app.source, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(480, 100));
+    CheckRedRectangle(CaptureClient(app.source), 400, 60, 80, 40, "moved to (480, 100)");
+    Send(app.source, WM_LBUTTONUP, 0, PackPoint(520, 150));
+    CheckRedRectangle(CaptureClient(app.source), 400, 60, 120, 90, "released at (520, 150)");
+
+    // A press and release without a move: a rectangle of size 0 at the origin.
+    Send(app.source, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(700, 150));
+    Send(app.source, WM_LBUTTONUP, 0, PackPoint(700, 150));
+    Image dot = CaptureClient(app.source);
+    CHECK(IsRedish(Rgb(dot.At(700, 150))), "a click without a move draws no rectangle of size 0 at (700, 150)");
+    CHECK(!AnyIn(dot, 380, 50, 540, 170, IsRedish), "the previous rectangle is still drawn after the click");
+
+    // Leftwards: a negative width, no rectangle at all.
+    RubberBand(app, POINT{600, 100}, POINT{500, 180});
+    CHECK(RedPixels(CaptureClient(app.source)) == 0, "a rectangle dragged leftwards (negative width) is drawn");
+    // Above the pane while the capture is held: negative positions arrive intact.
+    RubberBand(app, POINT{300, 100}, POINT{-40, -30});
+    CHECK(RedPixels(CaptureClient(app.source)) == 0, "a band dragged up and left of the pane is drawn");
+    RubberBand(app, POINT{-20, -10}, POINT{150, 120});
+    Image negative = CaptureClient(app.source);
+    CHECK(IsRedish(Rgb(negative.At(150, 60))) && IsRedish(Rgb(negative.At(70, 120))),
+          "a band from (-20, -10) to (150, 120) is not drawn on its right and bottom edges");
+    Screenshot("rubber-band");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- the rubber band at a wheel-changed zoom ---------------------------------------------------------
+
+// Seven wheel notches toward the user from 1.0: the float 1.1f (0x3F8CCCCD) multiplied in
+// single precision seven times gives 1.94871736 (0x3FF96F92). Positions divide by it:
+//   101 / z = 51.83 -> 51     51 / z = 26.17 -> 26     31 / z = 15.91 -> 15
+//    21 / z = 10.78 -> 10    301 / z = 154.46 -> 154   201 / z = 103.14 -> 103
+// and the rectangle draws at trunc(v * z): 51 -> 99.38 -> 99, 26 -> 50.67 -> 50,
+// 103 -> 200.72 -> 200, 77 -> 150.05 -> 150.
+static void ZoomSourceSevenNotches(App& app)
+{
+    POINT origin = app.ClientOrigin(app.source);
+    for (int i = 0; i < 7; ++i)
+        Wheel(app, -120, origin.x + 20, origin.y + 100);
+}
+
+int CaseRubberZoom()
+{
+    SceneData scene;
+    bool haveScene = LoadScene("wine-rubberzoom", scene);
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    Image coords;
+    if (CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png")) {
+        PutBitmapOnClipboard(coords);
+        Key(app, 'V');
+    }
+    ZoomSourceSevenNotches(app);
+    RubberBand(app, POINT{101, 51}, POINT{301, 201});
+    // Origin (51, 26), size 103 x 77, drawn at (99, 50) with size 200 x 150.
+    CheckRedRectangle(CaptureClient(app.source), 99, 50, 200, 150, "zoom 1.9487, band (101, 51) to (301, 201)");
+    Screenshot("rubber-zoom-rectangle");
+
+    // The worked example: a press at (101, 51) and a release at (31, 21) give origin
+    // (51, 26) and size -36 x -16, seen through the warp of a 2 x 2 mesh.
+    RubberBand(app, POINT{101, 51}, POINT{31, 21});
+    CHECK(RedPixels(CaptureClient(app.source)) == 0, "a rectangle with negative width is drawn at zoom 1.9487");
+    if (haveScene) {
+        Stroke(app, {{100, 40}, {100, 300}});
+        Stroke(app, {{400, 40}, {400, 300}});
+        Key(app, 'T');
+        Stroke(app, {{60, 80}, {440, 80}});
+        Stroke(app, {{60, 260}, {440, 260}});
+        CheckResultPane(app, scene.expected, scene.mesh, "rubber-zoom");
+        CheckCopyEquals(app, scene.expected, "rubber-zoom");
+    }
+    Screenshot("rubber-zoom");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- wheel routing ------------------------------------------------------------------------------------
+
+// Where the column curve at canvas x = 300 shows in ResultPane at the current zoom.
+static int GreenColumnNear(const Image& pane, int y, int from, int to)
+{
+    for (int x = from; x <= to; ++x)
+        if (pane.Inside(x, y) && IsGreenish(Rgb(pane.At(x, y))))
+            return x;
+    return -1;
+}
+
+int CaseWheelRouting()
+{
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    RubberBand(app, POINT{60, 80}, POINT{260, 200});
+    Stroke(app, {{300, 60}, {300, 300}});
+    int W = BoxOf(app, app.source).w;
+    POINT result = app.ClientOrigin(app.result);
+    Note("SourcePane client width %d, ResultPane client origin on screen (%ld, %ld)", W, result.x, result.y);
+    auto sourceLeftEdgeAt = [&](int x) { return IsRedish(Rgb(CaptureClient(app.source).At(x, 140))); };
+    auto resultColumn = [&] { return GreenColumnNear(CaptureClient(app.result), 200, 250, 450); };
+    CHECK(sourceLeftEdgeAt(60) && std::abs(resultColumn() - 300) <= 2, "the starting picture is not as drawn");
+
+    // Over ResultPane, but the screen x is below SourcePane's width: SourcePane zooms.
+    Wheel(app, -120, result.x + 10, result.y + 100);
+    CHECK(sourceLeftEdgeAt(66) && !sourceLeftEdgeAt(60),
+          "a wheel message at screen x %ld (< %d) over ResultPane did not zoom SourcePane to 1.1 (edge at 66)",
+          result.x + 10, W);
+    CHECK(std::abs(resultColumn() - 300) <= 2, "that wheel message changed ResultPane's zoom");
+
+    // Screen x at SourcePane's width or beyond: ResultPane zooms (300 * 1.1 = 330).
+    Wheel(app, -120, W, result.y + 100);
+    int column = resultColumn();
+    CHECK(column >= 328 && column <= 333, "a wheel message at screen x %d did not zoom ResultPane to 1.1 (column "
+          "at %d, expected about 330)", W, column);
+    CHECK(sourceLeftEdgeAt(66), "that wheel message changed SourcePane's zoom");
+
+    // A monitor left of the primary one: the negative x is a large unsigned word.
+    Wheel(app, -120, -16, result.y + 100);
+    column = resultColumn();
+    CHECK(column >= 360 && column <= 366, "a wheel message at screen x -16 did not reach ResultPane (column at "
+          "%d, expected about 363)", column);
+    CHECK(sourceLeftEdgeAt(66), "the wheel message at screen x -16 changed SourcePane's zoom");
+
+    // +120 zooms out: 1.1f / 1.1f is exactly 1.
+    Wheel(app, 120, result.x + 5, result.y + 5);
+    CHECK(sourceLeftEdgeAt(60), "a +120 wheel message did not zoom SourcePane back to 1.0");
+    // +60 is a quotient of 0: it zooms in.
+    Wheel(app, 60, result.x + 5, result.y + 5);
+    CHECK(sourceLeftEdgeAt(66), "a +60 wheel message did not zoom SourcePane in to 1.1");
+    Wheel(app, 120, result.x + 5, result.y + 5);
+
+    // The same place inside the window routes differently once the window has moved.
+    POINT inside{W - 100, 100};  // ResultPane client position
+    POINT screen{result.x + inside.x, result.y + inside.y};
+    Wheel(app, -120, screen.x, screen.y);
+    CHECK(sourceLeftEdgeAt(66), "ResultPane position (%ld, %ld) at screen x %ld did not go to SourcePane", inside.x,
+          inside.y, screen.x);
+    Wheel(app, 120, screen.x, screen.y);
+    RECT frame{};
+    GetWindowRect(app.main, &frame);
+    PlaceMainWindow(app, frame.left + 150, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+    result = app.ClientOrigin(app.result);
+    screen = POINT{result.x + inside.x, result.y + inside.y};
+    int before = resultColumn();
+    Wheel(app, 120, screen.x, screen.y);
+    column = resultColumn();
+    CHECK(sourceLeftEdgeAt(60) && column < before - 20,
+          "after moving the window 150 pixels right, ResultPane position (%ld, %ld) at screen x %ld did not go to "
+          "ResultPane (column %d before, %d after)", inside.x, inside.y, screen.x, before, column);
+    Screenshot("wheel-routing");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- strokes, reclassification, deletion and node drags ------------------------------------------------
+
+static int RunSceneCase(const char* sceneName, const char* what,
+                        const std::function<void(App&, const SceneData&)>& extra = nullptr)
+{
+    SceneData scene;
+    if (!LoadScene(sceneName, scene))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    if (!ReplayScript(app, scene.replay))
+        return 1;
+    CheckResultPane(app, scene.expected, scene.mesh, what);
+    if (extra)
+        extra(app, scene);
+    Screenshot(what);
+    CheckCopyEquals(app, scene.expected, what);
+    CheckSaveEquals(app, scene.expected, std::string(what) + ".png", what);
+    app.CloseAndCheck();
+    return 0;
+}
+
+int CaseEdit()
+{
+    return RunSceneCase("wine-edit", "edit", [](App& app, const SceneData&) {
+        Image pane = CaptureClient(app.result);
+        // The third stroke, drawn with the column family active, first crosses a column
+        // curve: it is a row curve now, blue.
+        CHECK(Rgb(pane.At(155, 85)) == kBlue, "the stroke drawn from (60, 80) across a column curve is not blue "
+              "(0x%06X at (155, 85))", Rgb(pane.At(155, 85)));
+        // The last stroke first crosses a row curve: it stays a column curve, green.
+        CHECK(Rgb(pane.At(257, 160)) == kGreen, "the stroke drawn from (260, 40) across row curves is not green "
+              "(0x%06X at (257, 160))", Rgb(pane.At(257, 160)));
+    });
+}
+
+int CaseDelete()
+{
+    return RunSceneCase("wine-delete", "delete", [](App& app, const SceneData&) {
+        Image pane = CaptureClient(app.result);
+        CHECK(!IsGreenish(Rgb(pane.At(257, 160))), "the column curve whose label spot was clicked is still drawn");
+        CHECK(Rgb(pane.At(300, 180)) != kBlue && Rgb(pane.At(365, 296)) != kBlue,
+              "the row curve whose label spot was clicked is still drawn");
+    });
+}
+
+int CaseNodeDrag() { return RunSceneCase("wine-nodedrag", "node-drag"); }
+
+// ---- ResultPane's wheel zoom ---------------------------------------------------------------------------
+
+// Six notches of -120 and one of +60 (a quotient of 0, which zooms in too): seven
+// multiplications by 1.1f, z = 1.94871736. Strokes at these pane positions land on the
+// canvas at trunc(p / z):
+//   A (200, 60) (205, 200) (198, 360) -> (102, 30) (105, 102) (101, 184)
+//   B (900, 50) (910, 210) (895, 365) -> (461, 25) (466, 107) (459, 187)
+//   C (150, 90) (600, 100) (980, 85)  -> (76, 46) (307, 51) (502, 43)
+//   D (140, 330) (560, 320) (990, 340) -> (71, 169) (287, 164) (508, 174)
+int CaseResultZoom()
+{
+    SceneData scene;
+    if (!LoadScene("wine-zoomstroke", scene))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    Image coords;
+    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
+        return 1;
+    PutBitmapOnClipboard(coords);
+    Key(app, 'V');
+    RubberBand(app, POINT{20, 20}, POINT{220, 170});
+    int W = BoxOf(app, app.source).w;
+    POINT result = app.ClientOrigin(app.result);
+    for (int i = 0; i < 6; ++i)
+        Wheel(app, -120, W + 1, result.y + 50);
+    Wheel(app, 60, W + 1, result.y + 50);
+    Stroke(app, {{200, 60}, {205, 200}, {198, 360}});
+    Stroke(app, {{900, 50}, {910, 210}, {895, 365}});
+    Key(app, 'T');
+    Stroke(app, {{150, 90}, {600, 100}, {980, 85}});
+    Stroke(app, {{140, 330}, {560, 320}, {990, 340}});
+    Key(app, 'H');
+
+    // The overlays are drawn at canvas scale and enlarged: each red point of canvas
+    // (x, y) covers about (x * z .. x * z + z) on the pane.
+    const double z = 1.9487173557281494;
+    Image pane = CaptureClient(app.result);
+    SavePng(OutPath("result-pane-zoomed.png"), pane);
+    long missing = 0, total = 0;
+    for (const auto* set : {&scene.mesh.columns, &scene.mesh.rows})
+        for (const SceneCurve& c : *set)
+            for (POINT p : c.points) {
+                int px = int(p.x * z), py = int(p.y * z);
+                if (px < 150 && py < 80)
+                    continue;  // the zoom label
+                ++total;
+                if (!AnyIn(pane, px - 2, py - 2, px + 4, py + 4, IsRedish) && missing++ < 3)
+                    Note("  no red near pane (%d, %d) for canvas point (%ld, %ld)", px, py, p.x, p.y);
+            }
+    CHECK(missing == 0, "%ld of %ld curve points are not shown enlarged by the zoom", missing, total);
+    Screenshot("result-zoom");
+    // The exports are independent of the zoom: one pixel per canvas pixel.
+    CheckCopyEquals(app, scene.expected, "result-zoom");
+    Wheel(app, 120, W + 1, result.y + 50);
+    CheckSaveEquals(app, scene.expected, "result-zoom.png", "result-zoom (after zooming out)");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- dropped files ---------------------------------------------------------------------------------------
+
+// Whether the pane shows the picture at (0, 0), 1:1, apart from the zoom label.
+static bool ShowsPicture(const Image& pane, const Image& picture, long* mismatches = nullptr)
+{
+    long bad = 0;
+    for (int y = 0; y < picture.height && y < pane.height; ++y)
+        for (int x = 0; x < picture.width && x < pane.width; ++x) {
+            if (x <= 140 && y <= 40)
+                continue;
+            bad += Rgb(pane.At(x, y)) != Rgb(picture.At(x, y));
+        }
+    if (mismatches)
+        *mismatches = bad;
+    return bad == 0;
+}
+
+static bool ShowsOnly(const Image& pane, uint32_t colour, int w, int h)
+{
+    for (int y = 0; y < h && y < pane.height; ++y)
+        for (int x = 0; x < w && x < pane.width; ++x)
+            if (!(x <= 140 && y <= 40) && Rgb(pane.At(x, y)) != colour)
+                return false;
+    return true;
+}
+
+static int DropCase(bool onSource)
+{
+    const char* paneName = onSource ? "SourcePane" : "ResultPane";
+    Image a, b, c, japanese;
+    if (!CHECK(LoadPng(DataPath("drop_a.png"), a) && LoadPng(DataPath("drop_b.png"), b) &&
+                   LoadPng(DataPath("drop_c.png"), c) && LoadPng(DataPath("画像ファイル.png"), japanese),
+               "fixtures missing"))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    HWND pane = onSource ? app.source : app.result;
+    if (onSource)
+        RubberBand(app, POINT{300, 60}, POINT{400, 100});
+    std::vector<std::wstring> three = {WinPath(DataPath("drop_a.png")), WinPath(DataPath("drop_b.png")),
+                                       WinPath(DataPath("drop_c.png"))};
+    DropFiles(app, pane, three, POINT{50, 50});
+    long bad = 0;
+    bool shown = WaitFor([&] { return ShowsPicture(CaptureClient(pane), c, &bad); }, 5000);
+    CHECK(shown, "%s after dropping three files does not show the third 1:1 (%ld pixels differ)", paneName, bad);
+    if (onSource)
+        CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))), "the marked rectangle is gone after the drop");
+    Screenshot(std::string("drop-three-") + paneName);
+
+    // A file that does not decode leaves an empty image, which draws nothing.
+    DropFiles(app, pane, {WinPath(DataPath("drop_c.png")), WinPath(DataPath("not_an_image.png"))}, POINT{5, 5});
+    uint32_t background = onSource ? kSourceGreen : kBlack;
+    bool empty = WaitFor([&] { return ShowsOnly(CaptureClient(pane), background, 200, 150); }, 5000);
+    CHECK(empty, "%s still shows a picture after an undecodable file was dropped last", paneName);
+    if (onSource)
+        CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))), "the marked rectangle is gone after the second drop");
+    Screenshot(std::string("drop-undecodable-") + paneName);
+
+    // A Japanese file name comes through the wide-character drop intact.
+    DropFiles(app, pane, {WinPath(DataPath("画像ファイル.png"))}, POINT{10, 10});
+    shown = WaitFor([&] { return ShowsPicture(CaptureClient(pane), japanese, &bad); }, 5000);
+    CHECK(shown, "%s does not show the file with a Japanese name (%ld pixels differ)", paneName, bad);
+    app.CloseAndCheck();
+    return 0;
+}
+
+int CaseDropSource() { return DropCase(true); }
+int CaseDropResult() { return DropCase(false); }

@@ -1,0 +1,216 @@
+// Cases of the clipboard and PNG exchange: whole scenes replayed in the program and their
+// exports compared with the headless renderer's, and the exchange's edge cases and keys.
+#include <cstdio>
+#include <cstring>
+
+#include "cases.h"
+
+// replay SCENE: pastes the source, marks the selection, plays the actions, then copies
+// and saves and compares both with the renderer's image.
+int CaseReplay()
+{
+    if (!CHECK(gContext.args.size() == 1, "usage: replay SCENE-NAME"))
+        return 2;
+    std::string name = Narrow(gContext.args[0]);
+    SceneData scene;
+    if (!LoadScene(name, scene))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    if (!ReplayScript(app, scene.replay))
+        return 1;
+    Screenshot("final");
+    CheckCopyEquals(app, scene.expected, name.c_str());
+    CheckSaveEquals(app, scene.expected, name + ".png", name.c_str());
+    app.CloseAndCheck();
+    return 0;
+}
+
+// No curves: the canvas is 2 x 2; the copy is black, the PNG fully transparent. The PNG is
+// saved under a name without an extension, which must be used exactly as typed.
+int CaseCopyEmpty()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    Image blank;
+    blank.width = blank.height = 2;
+    blank.pixels.assign(4, 0x00000000u);
+    std::vector<uint8_t> block;
+    if (CopyResult(app, block)) {
+        CHECK(block.size() == 60, "the 2 x 2 block has %zu bytes, expected 2 * 2 * 4 + 44 = 60", block.size());
+        Image got;
+        std::string why;
+        if (CHECK(DibToImage(block, got, why), "malformed block: %s", why.c_str()))
+            for (uint32_t v : got.pixels)
+                CHECK(Rgb(v) == kBlack, "a pixel of the empty copy is 0x%06X, not black", Rgb(v));
+    }
+    std::string plain = OutPath("no_extension");
+    DeleteFileW(WinPath(plain).c_str());
+    DeleteFileW(WinPath(plain + ".png").c_str());
+    if (SaveThroughDialog(app, WinPath(plain), plain)) {
+        CHECK(!FileExists(plain + ".png"), "an extension was added to the typed name");
+        Image got;
+        if (CHECK(LoadPng(plain, got), "the file saved as 'no_extension' is not a PNG"))
+            CHECK(got.width == 2 && got.height == 2 && got.pixels == blank.pixels,
+                  "the empty save is %dx%d, first pixel 0x%08X; expected 2 x 2 all transparent", got.width, got.height,
+                  got.pixels.empty() ? 0u : got.pixels[0]);
+    }
+    // A relative name lands in the program's current folder (the case folder here).
+    std::string relative = OutPath("relative.png");
+    DeleteFileW(WinPath(relative).c_str());
+    SaveThroughDialog(app, L"relative.png", relative);
+    Image got;
+    CHECK(LoadPng(relative, got) && got.width == 2 && got.height == 2,
+          "a save under the relative name 'relative.png' did not write a 2 x 2 PNG into the current folder");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// A 3 x 2 canvas (curves reaching x 1 and y 0 only, the rest at negative positions): a
+// 68-byte block, the bottom row first.
+int CaseCopy3x2()
+{
+    SceneData scene;
+    if (!LoadScene("wine-canvas3x2", scene))
+        return 1;
+    CHECK(scene.expected.width == 3 && scene.expected.height == 2, "the scene's canvas is %dx%d, not 3 x 2",
+          scene.expected.width, scene.expected.height);
+    bool rowsDiffer = false;
+    for (int x = 0; x < scene.expected.width; ++x) {
+        uint32_t top = scene.expected.At(x, 0), bottom = scene.expected.At(x, 1);
+        rowsDiffer |= ((top >> 24) ? Rgb(top) : 0) != ((bottom >> 24) ? Rgb(bottom) : 0);
+    }
+    CHECK(rowsDiffer, "the scene's two rows look alike, so it cannot tell the row order");
+    App app;
+    if (!app.Start())
+        return 1;
+    if (!ReplayScript(app, scene.replay))
+        return 1;
+    std::vector<uint8_t> block;
+    if (CopyResult(app, block)) {
+        CHECK(block.size() == 68, "the 3 x 2 block has %zu bytes, expected 68", block.size());
+        int32_t w = 0, h = 0;
+        if (block.size() >= 12) {
+            std::memcpy(&w, block.data() + 4, 4);
+            std::memcpy(&h, block.data() + 8, 4);
+        }
+        CHECK(w == 3 && h == 2, "biWidth %d biHeight %d, expected 3 and 2 (bottom-up)", w, h);
+        // Byte 44 starts the bottom row: the canvas row 1.
+        for (int row = 0; row < 2 && block.size() >= 68; ++row)
+            for (int x = 0; x < 3; ++x) {
+                const uint8_t* p = block.data() + 44 + (row * 3 + x) * 4;
+                uint32_t got = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+                uint32_t e = scene.expected.At(x, 1 - row);
+                uint32_t want = (e >> 24) ? Rgb(e) : kBlack;
+                CHECK(got == want, "block row %d (canvas row %d) pixel %d is 0x%06X, expected 0x%06X", row, 1 - row, x,
+                      got, want);
+            }
+    }
+    CheckSaveEquals(app, scene.expected, "canvas3x2.png", "canvas 3 x 2");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// Text on the clipboard: paste leaves the source image as it was.
+int CasePasteText()
+{
+    SceneData scene;
+    if (!LoadScene("wine-edit", scene))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    if (!ReplayScript(app, scene.replay))
+        return 1;
+    Image before = CaptureClient(app.source);
+    PutTextOnClipboard(L"only text here");
+    Key(app, 'V');
+    PostMessageW(app.main, WM_COMMAND, 32775, 0);  // the menu's paste
+    Pump(300);
+    Image after = CaptureClient(app.source);
+    CHECK(before.pixels == after.pixels, "paste with only text on the clipboard changed SourcePane");
+    CHECK(IsClipboardFormatAvailable(CF_UNICODETEXT), "paste with only text on the clipboard emptied it");
+    CheckCopyEquals(app, scene.expected, "paste-text");
+    // The menu's copy command copies too.
+    std::vector<uint8_t> block;
+    DWORD seq = ClipboardSequence();
+    PostMessageW(app.main, WM_COMMAND, 32773, 0);
+    CHECK(WaitFor([&] { return ClipboardSequence() != seq; }, 5000), "the menu's copy command (32773) copied nothing");
+    Image got;
+    std::string why;
+    if (WaitFor([&] { return ReadClipboardDib(block); }, 3000) && DibToImage(block, got, why))
+        CHECK(got.width == scene.expected.width && got.height == scene.expected.height,
+              "the menu's copy gave %dx%d", got.width, got.height);
+    app.CloseAndCheck();
+    return 0;
+}
+
+int CaseSaveCancel()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    std::string path = OutPath("cancelled.png");
+    DeleteFileW(WinPath(path).c_str());
+    PostKey(app, 'S');
+    HWND dialog = WaitProgramDialog(app, 10000);
+    if (!CHECK(dialog != nullptr, "key S opened no save dialog"))
+        return 1;
+    HWND comboEx = GetDlgItem(dialog, 0x47c);
+    HWND combo = comboEx ? FindWindowExW(comboEx, nullptr, L"ComboBox", nullptr) : nullptr;
+    HWND edit = combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
+    if (edit)
+        Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WinPath(path).c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    CHECK(WaitFor([&] { return !IsWindow(dialog); }, 5000), "the save dialog did not close on Cancel");
+    Pump(500);
+    CHECK(!FileExists(path), "cancelling the save dialog wrote %s", path.c_str());
+    CHECK(app.Running(), "the program ended after the cancelled save");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// C, Enter, Shift+C and Ctrl+C copy; the full stop does nothing; Delete clears the mesh.
+int CaseKeysCopy()
+{
+    SceneData scene;
+    if (!LoadScene("wine-edit", scene))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    if (!ReplayScript(app, scene.replay))
+        return 1;
+    CheckCopyEquals(app, scene.expected, "key C");
+    std::vector<uint8_t> block;
+    PutTextOnClipboard(L"x");
+    CHECK(CopyResult(app, block, VK_RETURN), "Enter did not copy");
+    SetForegroundWindow(app.main);
+    Pump(100);
+    for (const char* keys : {"shift+c", "ctrl+c", "c"}) {
+        PutTextOnClipboard(L"x");
+        DWORD seq = ClipboardSequence();
+        RealInput(std::string("key ") + keys);
+        bool copied = WaitFor([&] { return ClipboardSequence() != seq && IsClipboardFormatAvailable(CF_DIB); }, 5000);
+        CHECK(copied, "typing %s did not copy", keys);
+    }
+    // The full stop is no command: no copy, no clearing, no dialog.
+    PutTextOnClipboard(L"x");
+    DWORD seq = ClipboardSequence();
+    Key(app, VK_OEM_PERIOD);
+    Key(app, VK_DECIMAL);
+    Pump(300);
+    CHECK(ClipboardSequence() == seq && !FindProgramDialog(app), "the full stop key did something");
+    CheckCopyEquals(app, scene.expected, "after the full stop");
+    // Delete empties the mesh: the copy is 2 x 2 black again.
+    Key(app, VK_DELETE, app.source);
+    Image blank;
+    blank.width = blank.height = 2;
+    blank.pixels.assign(4, 0);
+    CheckCopyEquals(app, blank, "after Delete");
+    Screenshot("keys-copy");
+    app.CloseAndCheck();
+    return 0;
+}

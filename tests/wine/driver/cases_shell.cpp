@@ -1,0 +1,502 @@
+// Cases of the application shell: start-up, the pane layout and the splitter, the layout
+// key, translucency, the About box through the accelerator table, and ending the program.
+#include <cstdio>
+#include <cwchar>
+
+#include "cases.h"
+
+// ---- shared helpers ------------------------------------------------------------------------
+
+void PlaceMainWindow(App& app, int x, int y, int width, int height)
+{
+    // Sent to the window's own thread and handled before SetWindowPos returns, WM_SIZE
+    // (and so the relayout) included.
+    SetWindowPos(app.main, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump(50);
+    WaitForInputIdle(app.process.hProcess, 2000);
+}
+
+bool StartFullSize(App& app)
+{
+    if (!app.Start())
+        return false;
+    PlaceMainWindow(app, 0, 0, 1280, 800);
+    ParkPointer();
+    return true;
+}
+
+PaneBox BoxOf(App& app, HWND pane)
+{
+    RECT r{};
+    GetWindowRect(pane, &r);
+    MapWindowPoints(nullptr, app.main, reinterpret_cast<POINT*>(&r), 2);
+    return PaneBox{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+SIZE MainClientSize(App& app)
+{
+    RECT r{};
+    GetClientRect(app.main, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+bool CheckBox(App& app, HWND pane, const char* name, PaneBox want, const char* when)
+{
+    // The window system keeps no negative extent: a pane pushed past the edge is 0 wide.
+    if (want.w < 0)
+        want.w = 0;
+    if (want.h < 0)
+        want.h = 0;
+    PaneBox got = BoxOf(app, pane);
+    bool same = got.w == want.w && got.h == want.h && (want.w == 0 || want.h == 0 || (got.x == want.x && got.y == want.y));
+    return Check(same, "%s: %s is (%d, %d, %d x %d), expected (%d, %d, %d x %d)", when, name, got.x, got.y,
+                 got.w, got.h, want.x, want.y, want.w, want.h);
+}
+
+static void CheckStacked(App& app, int splitY, const char* when)
+{
+    SIZE c = MainClientSize(app);
+    CheckBox(app, app.source, "SourcePane", {0, 0, int(c.cx), splitY}, when);
+    CheckBox(app, app.splitter, "Splitter", {0, splitY, int(c.cx), 4}, when);
+    CheckBox(app, app.result, "ResultPane", {0, splitY + 4, int(c.cx), int(c.cy) - splitY - 4}, when);
+}
+
+static void CheckSideBySide(App& app, int splitX, const char* when)
+{
+    SIZE c = MainClientSize(app);
+    CheckBox(app, app.source, "SourcePane", {0, 0, splitX, int(c.cy)}, when);
+    CheckBox(app, app.splitter, "Splitter", {splitX, 0, 4, int(c.cy)}, when);
+    CheckBox(app, app.result, "ResultPane", {splitX + 4, 0, int(c.cx) - splitX - 4, int(c.cy)}, when);
+}
+
+static void CheckSingle(App& app, bool sourceShown, const char* when)
+{
+    SIZE c = MainClientSize(app);
+    PaneBox full{0, 0, int(c.cx), int(c.cy)}, none{0, 0, 0, 0};
+    CheckBox(app, app.source, "SourcePane", sourceShown ? full : none, when);
+    CheckBox(app, app.splitter, "Splitter", none, when);
+    CheckBox(app, app.result, "ResultPane", sourceShown ? none : full, when);
+}
+
+bool IsRedish(uint32_t rgb) { return (rgb >> 16 & 255) > 180 && (rgb >> 8 & 255) < 90 && (rgb & 255) < 90; }
+bool IsGreenish(uint32_t rgb) { return (rgb >> 8 & 255) > 180 && (rgb >> 16 & 255) < 90 && (rgb & 255) < 90; }
+
+bool AnyIn(const Image& image, int x0, int y0, int x1, int y1, bool (*pred)(uint32_t))
+{
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (image.Inside(x, y) && pred(Rgb(image.At(x, y))))
+                return true;
+    return false;
+}
+
+static std::wstring ClassOf(HWND hwnd)
+{
+    wchar_t name[128] = L"";
+    GetClassNameW(hwnd, name, 128);
+    return name;
+}
+
+static std::wstring TextOf(HWND hwnd)
+{
+    wchar_t text[512] = L"";
+    GetWindowTextW(hwnd, text, 512);
+    return text;
+}
+
+// ---- start-up ---------------------------------------------------------------------------------
+
+int CaseStartup()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    CHECK(ClassOf(app.main) == L"VORLINC", "main window class is '%s'", Narrow(ClassOf(app.main)).c_str());
+    CHECK(TextOf(app.main) == L"vorlin", "title is '%s', expected 'vorlin'", Narrow(TextOf(app.main)).c_str());
+    LONG style = GetWindowLongW(app.main, GWL_STYLE);
+    CHECK((style & WS_OVERLAPPEDWINDOW) == WS_OVERLAPPEDWINDOW && (style & WS_VISIBLE),
+          "MainWindow style 0x%08lx lacks WS_OVERLAPPEDWINDOW or is hidden", style);
+    CHECK(!(style & WS_CLIPCHILDREN), "MainWindow has WS_CLIPCHILDREN (style 0x%08lx)", style);
+    CHECK(!(GetWindowLongW(app.main, GWL_EXSTYLE) & WS_EX_LAYERED), "MainWindow starts layered");
+    CHECK(GetMenu(app.main) != nullptr, "MainWindow has no menu");
+
+    // Exactly the three children, each a plain visible child of MainWindow.
+    int children = 0;
+    for (HWND c = GetWindow(app.main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        ++children;
+        std::wstring cls = ClassOf(c);
+        CHECK(cls == L"vorlin_L" || cls == L"vorlin_S" || cls == L"vorlin_R", "unexpected child class '%s'",
+              Narrow(cls).c_str());
+        LONG cs = GetWindowLongW(c, GWL_STYLE);
+        CHECK((cs & ~(WS_VISIBLE | WS_CLIPSIBLINGS)) == WS_CHILD && (cs & WS_VISIBLE),
+              "child '%s' has style 0x%08lx, expected WS_CHILD and visible", Narrow(cls).c_str(), cs);
+        // The two picture panes accept dropped files, which is their only extended style.
+        LONG want = cls == L"vorlin_S" ? 0 : WS_EX_ACCEPTFILES;
+        CHECK(GetWindowLongW(c, GWL_EXSTYLE) == want, "child '%s' has the extended style 0x%08lx, expected 0x%08lx",
+              Narrow(cls).c_str(), GetWindowLongW(c, GWL_EXSTYLE), want);
+        CHECK(TextOf(c).empty(), "child '%s' has a title", Narrow(cls).c_str());
+    }
+    CHECK(children == 3, "MainWindow has %d children, expected 3", children);
+    for (HWND w : {app.main, app.source, app.splitter, app.result}) {
+        SetLastError(0);
+        ULONG_PTR cs = GetClassLongPtrW(w, GCL_STYLE);
+        if (cs || !GetLastError())
+            CHECK((cs & (CS_HREDRAW | CS_VREDRAW)) == (CS_HREDRAW | CS_VREDRAW),
+                  "class '%s' has style 0x%llx without CS_HREDRAW | CS_VREDRAW", Narrow(ClassOf(w)).c_str(),
+                  (unsigned long long)cs);
+        else
+            Note("note: the class style of '%s' cannot be read from another process", Narrow(ClassOf(w)).c_str());
+    }
+
+    // Stacked: SourcePane (H - 4) / 2 high, the bar under it, ResultPane the rest.
+    SIZE c = MainClientSize(app);
+    Note("MainWindow client %ld x %ld", c.cx, c.cy);
+    CheckStacked(app, (int(c.cy) - 4) / 2, "after start-up");
+
+    // What a person sees: the green source pane with its zoom label, the black result pane
+    // with its own, the bar in the menu colour.
+    Image source = CaptureClient(app.source);
+    Image result = CaptureClient(app.result);
+    Image bar = CaptureClient(app.splitter);
+    long wrongSource = 0, wrongResult = 0, wrongBar = 0;
+    bool labelWhite = false, labelBlack = false;
+    for (int y = 0; y < source.height; ++y)
+        for (int x = 0; x < source.width; ++x) {
+            uint32_t v = Rgb(source.At(x, y));
+            bool inLabel = x >= 6 && x <= 140 && y >= 6 && y <= 40;
+            if (inLabel) {
+                labelWhite |= v == kWhite;
+                labelBlack |= v == kBlack;
+            } else if (v != kSourceGreen) {
+                ++wrongSource;
+            }
+        }
+    CHECK(wrongSource == 0, "SourcePane: %ld pixels outside the zoom label are not 0x007F00", wrongSource);
+    CHECK(labelWhite && labelBlack, "SourcePane shows no outlined zoom label at (10, 10)");
+    bool resultWhite = false;
+    for (int y = 0; y < result.height; ++y)
+        for (int x = 0; x < result.width; ++x) {
+            uint32_t v = Rgb(result.At(x, y));
+            if (x >= 6 && x <= 140 && y >= 6 && y <= 40)
+                resultWhite |= v == kWhite;
+            else if (v != kBlack)
+                ++wrongResult;
+        }
+    CHECK(wrongResult == 0, "ResultPane: %ld pixels outside the zoom label are not black", wrongResult);
+    CHECK(resultWhite, "ResultPane shows no outlined zoom label");
+    COLORREF menu = GetSysColor(COLOR_MENU);
+    uint32_t menuRgb = (uint32_t(GetRValue(menu)) << 16) | (uint32_t(GetGValue(menu)) << 8) | GetBValue(menu);
+    for (uint32_t v : bar.pixels)
+        wrongBar += Rgb(v) != menuRgb;
+    CHECK(bar.width == c.cx && bar.height == 4, "Splitter client is %dx%d", bar.width, bar.height);
+    CHECK(wrongBar == 0, "Splitter: %ld pixels are not the menu colour 0x%06X", wrongBar, menuRgb);
+    SavePng(OutPath("source-pane.png"), source);
+    Screenshot("startup");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- layout on resize --------------------------------------------------------------------------
+
+int CaseResize()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    // Each resize keeps SourcePane's share SH / (SH + RH) of H - 4, truncated.
+    const int sizes[][2] = {{900, 700}, {1100, 520}, {640, 480}, {1280, 800}};
+    for (const auto& s : sizes) {
+        int sh = BoxOf(app, app.source).h, rh = BoxOf(app, app.result).h;
+        PlaceMainWindow(app, 10, 10, s[0], s[1]);
+        SIZE c = MainClientSize(app);
+        int splitY = (int(c.cy) - 4) * sh / (sh + rh);
+        char when[96];
+        std::snprintf(when, sizeof when, "Stacked, resized to %d x %d (panes were %d and %d high)", s[0], s[1], sh,
+                      rh);
+        CheckStacked(app, splitY, when);
+    }
+    // An uneven division first, so the kept share is not just the middle.
+    {
+        POINT press{100, 2};
+        Send(app.splitter, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(press.x, press.y));
+        Send(app.splitter, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(press.x, press.y - 150));
+        Send(app.splitter, WM_LBUTTONUP, 0, PackPoint(press.x, press.y - 150));
+        int sh = BoxOf(app, app.source).h, rh = BoxOf(app, app.result).h;
+        PlaceMainWindow(app, 0, 0, 1000, 760);
+        SIZE c = MainClientSize(app);
+        CheckStacked(app, (int(c.cy) - 4) * sh / (sh + rh), "Stacked, uneven division, resized to 1000 x 760");
+    }
+    // Minimising and restoring gives back the same layout.
+    PaneBox before = BoxOf(app, app.source);
+    ShowWindow(app.main, SW_MINIMIZE);
+    Pump(200);
+    ShowWindow(app.main, SW_RESTORE);
+    Pump(200);
+    WaitForInputIdle(app.process.hProcess, 2000);
+    PaneBox after = BoxOf(app, app.source);
+    CHECK(after.w == before.w && after.h == before.h && BoxOf(app, app.result).h > 0,
+          "after minimise and restore SourcePane is %d x %d (was %d x %d), ResultPane %d high", after.w, after.h,
+          before.w, before.h, BoxOf(app, app.result).h);
+    // SideBySide keeps the horizontal share SW / (SW + RW) of W - 4.
+    Key(app, 'P');
+    Key(app, 'P');
+    {
+        POINT press{2, 100};
+        Send(app.splitter, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(press.x, press.y));
+        Send(app.splitter, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(press.x + 170, press.y));
+        Send(app.splitter, WM_LBUTTONUP, 0, PackPoint(press.x + 170, press.y));
+    }
+    const int wide[][2] = {{1200, 600}, {700, 650}};
+    for (const auto& s : wide) {
+        int sw = BoxOf(app, app.source).w, rw = BoxOf(app, app.result).w;
+        PlaceMainWindow(app, 0, 0, s[0], s[1]);
+        SIZE c = MainClientSize(app);
+        char when[96];
+        std::snprintf(when, sizeof when, "SideBySide, resized to %d x %d (panes were %d and %d wide)", s[0], s[1],
+                      sw, rw);
+        CheckSideBySide(app, (int(c.cx) - 4) * sw / (sw + rw), when);
+    }
+    Screenshot("resize");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- the splitter ------------------------------------------------------------------------------
+
+// Drags the bar from a point of it by (dx, dy) screen pixels in steps, each mouse message
+// carrying the position in the bar's client coordinates at that moment, as the window
+// system would.
+static void DragSplitter(App& app, POINT pressClient, int dx, int dy, int steps = 4)
+{
+    POINT start = app.ClientOrigin(app.splitter);
+    POINT pressScreen{start.x + pressClient.x, start.y + pressClient.y};
+    Send(app.splitter, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(pressClient.x, pressClient.y));
+    for (int i = 1; i <= steps; ++i) {
+        POINT target{pressScreen.x + dx * i / steps, pressScreen.y + dy * i / steps};
+        POINT origin = app.ClientOrigin(app.splitter);
+        UINT msg = i == steps ? WM_LBUTTONUP : WM_MOUSEMOVE;
+        if (i == steps)
+            Send(app.splitter, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(target.x - origin.x, target.y - origin.y));
+        Send(app.splitter, msg, i == steps ? 0 : MK_LBUTTON, PackPoint(target.x - origin.x, target.y - origin.y));
+    }
+}
+
+int CaseSplitter()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    PlaceMainWindow(app, 0, 0, 1000, 700);
+    SIZE c = MainClientSize(app);
+    int split = BoxOf(app, app.splitter).y;
+    CheckStacked(app, (int(c.cy) - 4) / 2, "before the drags");
+
+    DragSplitter(app, POINT{200, 2}, 0, 60);
+    CheckStacked(app, split + 60, "after dragging the bar 60 pixels down");
+    DragSplitter(app, POINT{700, 1}, 35, -140);
+    CheckStacked(app, split + 60 - 140, "after dragging the bar 140 pixels up (and sideways)");
+    split = split - 80;
+
+    // A release that reaches the bar with no drag under way moves nothing.
+    Send(app.splitter, WM_LBUTTONUP, 0, PackPoint(50, 90));
+    CheckStacked(app, split, "after a release on the bar without a press");
+    Send(app.splitter, WM_MOUSEMOVE, 0, PackPoint(50, 120));
+    CheckStacked(app, split, "after a move over the bar without a press");
+
+    // To or past the top edge: the middle.
+    POINT barScreen = app.ClientOrigin(app.splitter);
+    POINT mainScreen = app.ClientOrigin(app.main);
+    DragSplitter(app, POINT{300, 2}, 0, (mainScreen.y - 30) - (barScreen.y + 2));
+    CheckStacked(app, (int(c.cy) - 4) / 2, "after dragging the bar past the top edge");
+    barScreen = app.ClientOrigin(app.splitter);
+    DragSplitter(app, POINT{300, 0}, 0, mainScreen.y - barScreen.y);
+    CheckStacked(app, (int(c.cy) - 4) / 2, "after dragging the bar exactly to the top edge");
+
+    // Past the bottom edge: ResultPane has no area left.
+    barScreen = app.ClientOrigin(app.splitter);
+    int below = int(c.cy) + 40;
+    DragSplitter(app, POINT{300, 0}, 0, below - (barScreen.y - mainScreen.y));
+    CheckStacked(app, below, "after dragging the bar past the bottom edge");
+    CHECK(BoxOf(app, app.result).h == 0, "ResultPane keeps %d pixels of height below the edge",
+          BoxOf(app, app.result).h);
+    DragSplitter(app, POINT{300, 0}, 0, -(below - 200));
+    CheckStacked(app, 200, "after dragging the bar back up to 200");
+
+    // SideBySide: the bar moves horizontally, and the left edge means the middle.
+    Key(app, 'P');
+    Key(app, 'P');
+    int splitX = BoxOf(app, app.splitter).x;
+    DragSplitter(app, POINT{2, 300}, -120, 15);
+    CheckSideBySide(app, splitX - 120, "SideBySide, after dragging the bar 120 pixels left");
+    barScreen = app.ClientOrigin(app.splitter);
+    DragSplitter(app, POINT{1, 300}, (mainScreen.x - 25) - (barScreen.x + 1), 0);
+    CheckSideBySide(app, (int(c.cx) - 4) / 2, "SideBySide, after dragging the bar past the left edge");
+    Screenshot("splitter");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- key P ----------------------------------------------------------------------------------------
+
+int CaseKeysLayout()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    PlaceMainWindow(app, 0, 0, 1000, 700);
+    SIZE c = MainClientSize(app);
+    int W = int(c.cx), H = int(c.cy);
+    CheckStacked(app, (H - 4) / 2, "initial Stacked");
+    // No rectangle marked: Single shows SourcePane; SideBySide then puts the bar at the
+    // right edge (splitX = (W - 4) * W / W); Stacked takes the middle again.
+    Key(app, 'P', app.result);
+    CheckSingle(app, true, "P once (Single, nothing marked)");
+    Key(app, 'P', app.source);
+    CheckSideBySide(app, W - 4, "P twice (SideBySide from Single with SourcePane full size)");
+    Key(app, 'P', app.splitter);
+    CheckStacked(app, (H - 4) / 2, "P three times (Stacked from SideBySide)");
+
+    // A rectangle dragged leftwards has a negative width: Single still shows SourcePane.
+    RubberBand(app, POINT{200, 100}, POINT{150, 160});
+    Key(app, 'P');
+    CheckSingle(app, true, "Single with a leftwards rectangle");
+    // Marking a rectangle in Single switches to ResultPane at the release.
+    RubberBand(app, POINT{100, 100}, POINT{300, 250});
+    CheckSingle(app, false, "Single after marking a rectangle");
+    // From Single with a rectangle, SourcePane is 0 x 0: SideBySide takes the middle.
+    Key(app, 'P');
+    CheckSideBySide(app, (W - 4) / 2, "SideBySide from Single with a rectangle marked");
+    Key(app, 'P');
+    CheckStacked(app, (H - 4) / 2, "Stacked from SideBySide");
+    Key(app, 'P');
+    CheckSingle(app, false, "Single with a rectangle marked");
+    Screenshot("keys-layout");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- translucency ---------------------------------------------------------------------------------
+
+static bool Layered(App& app) { return (GetWindowLongW(app.main, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }
+
+int CaseTranslucency()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    Key(app, '0');
+    CHECK(!Layered(app), "key 0 before any key 5 made MainWindow layered");
+    Key(app, VK_NUMPAD5);
+    CHECK(!Layered(app), "the keypad 5 made MainWindow layered");
+    Key(app, '5', app.result);
+    CHECK(Layered(app), "key 5 did not set WS_EX_LAYERED");
+    COLORREF key = 1;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (CHECK(GetLayeredWindowAttributes(app.main, &key, &alpha, &flags), "GetLayeredWindowAttributes failed (%lu)",
+              GetLastError())) {
+        CHECK(key == RGB(0, 0, 0) && alpha == 127 && flags == (LWA_COLORKEY | LWA_ALPHA),
+              "layered attributes key 0x%06lx alpha %u flags %lu, expected black, 127, colour key + alpha", key,
+              alpha, flags);
+    }
+    Screenshot("translucent");
+    Key(app, '5');
+    CHECK(Layered(app), "key 5 pressed twice left MainWindow opaque");
+    Key(app, VK_NUMPAD0);
+    CHECK(Layered(app), "the keypad 0 removed WS_EX_LAYERED");
+    Key(app, '0', app.source);
+    CHECK(!Layered(app), "key 0 did not remove WS_EX_LAYERED");
+    Key(app, '0');
+    CHECK(!Layered(app), "key 0 twice made MainWindow layered");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- About box through the accelerator table ----------------------------------------------------
+
+static std::wstring MessageText(HWND dialog)
+{
+    std::wstring found;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        std::wstring cls = ClassOf(c);
+        std::wstring text = TextOf(c);
+        if (_wcsicmp(cls.c_str(), L"Static") == 0 && text.size() > found.size())
+            found = text;
+    }
+    return found;
+}
+
+static bool CheckAboutOpensWith(App& app, const char* how, const std::function<void()>& press)
+{
+    int before = gFailures;
+    press();
+    HWND box = WaitProgramDialog(app, 5000, L"バージョン情報");
+    if (!Check(box != nullptr, "%s: no About box \"バージョン情報\" within 5 s", how))
+        return false;
+    CHECK(GetWindow(box, GW_OWNER) == app.main, "%s: the About box is not owned by MainWindow", how);
+    std::wstring text = MessageText(box);
+    std::wstring want = L"vorlin version 014\n";
+    CHECK(text.compare(0, want.size(), want) == 0 && text.size() > want.size(),
+          "%s: About text is '%s', expected 'vorlin version 014' and a second line", how, Narrow(text).c_str());
+    Screenshot(std::string("about-") + (how[0] == 'A' ? "alt" : "command"));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    CHECK(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the About box did not close on OK", how);
+    return gFailures == before;
+}
+
+int CaseAbout()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    CheckAboutOpensWith(app, "WM_COMMAND 104", [&] { PostMessageW(app.main, WM_COMMAND, 104, 0); });
+    // A posted character bypasses the accelerator check, which reads the real Alt state:
+    // real key input from the X server.
+    SetForegroundWindow(app.main);
+    Pump(100);
+    CheckAboutOpensWith(app, "Alt+'?' typed", [&] { RealInput("key alt+question"); });
+    SetForegroundWindow(app.main);
+    Pump(100);
+    CheckAboutOpensWith(app, "Alt+'/' typed", [&] { RealInput("key alt+slash"); });
+    // A WM_COMMAND the menu does not know gets the default handling: nothing happens.
+    PostMessageW(app.main, WM_COMMAND, 40000, 0);
+    Pump(300);
+    CHECK(app.Running() && !FindProgramDialog(app), "WM_COMMAND 40000 did something");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- ending the program ----------------------------------------------------------------------------
+
+int CaseMenuExit()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    PostMessageW(app.main, WM_COMMAND, 105, 0);
+    DWORD code = 12345;
+    bool ended = app.WaitExit(10000, &code);
+    CHECK(ended, "the Exit command (105) did not end the program within 10 s");
+    CHECK(!ended || code == 0, "exit code %lu after the Exit command, expected 0", code);
+    return 0;
+}
+
+// The window destroyed while the save dialog is open: Wine's dialog then returns success
+// with an empty name, which must count as a cancel.
+int CaseSaveClose()
+{
+    App app;
+    if (!app.Start())
+        return 1;
+    PostKey(app, 'S');
+    HWND dialog = WaitProgramDialog(app, 10000);
+    if (!CHECK(dialog != nullptr, "key S opened no save dialog"))
+        return 1;
+    Screenshot("save-dialog");
+    PostMessageW(app.main, WM_CLOSE, 0, 0);
+    DWORD code = 12345;
+    bool ended = app.WaitExit(10000, &code);
+    CHECK(ended, "the program did not end after MainWindow was closed during the save dialog");
+    CHECK(!ended || code == 0, "exit code %lu, expected 0", code);
+    return 0;
+}

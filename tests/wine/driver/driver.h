@@ -1,0 +1,181 @@
+// The black-box driver of vorlin.exe under Wine: starts the program, drives it with window
+// messages (and real input through the suite's input helper), reads back pixels, the
+// clipboard and saved files, and checks them.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// ---- checks and notes ----------------------------------------------------------------
+
+extern int gFailures;
+
+void Note(const char* fmt, ...);
+// Records a failure (and prints it) when ok is false; returns ok.
+bool Check(bool ok, const char* fmt, ...);
+#define CHECK(cond, ...) Check(bool(cond), __VA_ARGS__)
+
+// ---- run context: paths handed over by the suite runner ------------------------------
+
+struct Context {
+    std::wstring exe;         // vorlin.exe, Windows path
+    std::string outDir;       // this case's folder for screenshots and saved files, Unix path
+    std::string dataDir;      // fixtures and expected images made before the session, Unix path
+    std::string inputDir;     // request folder of the real-input helper, Unix path; may be empty
+    std::vector<std::wstring> args;  // the sub-command's own arguments
+};
+extern Context gContext;
+
+std::wstring Widen(const std::string& s);
+std::string Narrow(const std::wstring& s);
+// Drive Z: is the Unix root.
+std::wstring WinPath(const std::string& unixPath);
+std::string OutPath(const std::string& name);
+std::string DataPath(const std::string& name);
+bool FileExists(const std::string& unixPath);
+int64_t FileSize(const std::string& unixPath);  // -1 when missing
+
+// ---- waiting without blocking the driver's own window ----------------------------------
+
+// Pumps the driver's messages for ms milliseconds.
+void Pump(DWORD ms);
+// Pumps until pred() holds or timeoutMs passes; returns pred()'s last value.
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
+double NowMs();
+
+// ---- images -----------------------------------------------------------------------------
+
+// Top-down 32-bit pixels 0xAARRGGBB.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[size_t(y) * width + x]; }
+    bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+};
+
+bool LoadPng(const std::string& unixPath, Image& image);  // 8-bit RGBA
+bool SavePng(const std::string& unixPath, const Image& image);
+inline uint32_t Rgb(uint32_t argb) { return argb & 0xFFFFFFu; }
+
+// ---- the program under test --------------------------------------------------------------
+
+struct App {
+    PROCESS_INFORMATION process{};
+    HWND main = nullptr;
+    HWND source = nullptr;
+    HWND splitter = nullptr;
+    HWND result = nullptr;
+
+    App() = default;
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+    ~App();
+
+    // Starts vorlin.exe in the case folder and waits until its window and the three
+    // children are up and idle, then parks the pointer away from it.
+    bool Start();
+    bool Running() const;
+    // Waits for the process to end; false on timeout.
+    bool WaitExit(DWORD timeoutMs, DWORD* exitCode);
+    // Closes the window as the close box does and checks the exit code 0.
+    bool CloseAndCheck();
+    void Terminate();
+
+    RECT ClientRectOf(HWND hwnd) const;       // in MainWindow client coordinates
+    POINT ClientOrigin(HWND hwnd) const;      // screen position of a client (0, 0)
+};
+
+// Terminates every process that owns a window of the program's main class.
+void KillLeftovers();
+// Parks the real pointer in the desktop corner the program does not cover.
+void ParkPointer();
+
+LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LPARAM PackPoint(int x, int y);
+
+void Key(App& app, UINT vk, HWND target = nullptr);  // sent WM_KEYDOWN (to main by default)
+void PostKey(App& app, UINT vk);                     // posted, for keys that open modal UI
+void Stroke(App& app, const std::vector<POINT>& points);
+void RightDrag(App& app, POINT from, POINT to);
+void RubberBand(App& app, POINT from, POINT to);
+// A wheel message to MainWindow with the given delta and screen position.
+void Wheel(App& app, int delta, int screenX, int screenY);
+
+// Repaints the window synchronously and reads its client area from the screen.
+Image CaptureClient(HWND hwnd);
+// Saves a picture of the whole desktop (for a person) under the case folder.
+void Screenshot(const std::string& name);
+
+// ---- clipboard ---------------------------------------------------------------------------
+
+void InitDriverWindow();
+bool PutBitmapOnClipboard(const Image& image);  // as a device-dependent bitmap
+bool PutTextOnClipboard(const wchar_t* text);
+DWORD ClipboardSequence();
+// Reads the CF_DIB block; false when the clipboard holds none.
+bool ReadClipboardDib(std::vector<uint8_t>& block);
+// Posts key C (or the given key) and waits until the clipboard changes; reads the block.
+bool CopyResult(App& app, std::vector<uint8_t>& block, UINT vk = 'C');
+// The block as an image (rows flipped to top-down), alpha byte kept; false when malformed.
+bool DibToImage(const std::vector<uint8_t>& block, Image& image, std::string& why);
+
+// ---- files dropped on a pane -----------------------------------------------------------
+
+// Writes a DROPFILES block into the program's memory and posts WM_DROPFILES to the pane.
+bool DropFiles(App& app, HWND pane, const std::vector<std::wstring>& files, POINT at);
+
+// ---- save dialog -------------------------------------------------------------------------
+
+// A visible top-level dialog (#32770) of the program's process, or null.
+HWND FindProgramDialog(App& app, const wchar_t* title = nullptr);
+HWND WaitProgramDialog(App& app, DWORD timeoutMs, const wchar_t* title = nullptr);
+// Posts key S, types the name into the dialog and presses Save; waits for the file when
+// unixPathToWatch is given.
+bool SaveThroughDialog(App& app, const std::wstring& typedName, const std::string& unixPathToWatch);
+
+// ---- real input through the suite's helper (xdotool on the X display) ----------------
+
+// Runs "xdotool ARGS" on the display; false when no helper answers.
+bool RealInput(const std::string& xdotoolArgs);
+bool HaveRealInput();
+
+// ---- scenes prepared by the runner -----------------------------------------------------
+
+struct SceneCurve {
+    std::vector<POINT> points;
+};
+struct SceneMesh {
+    int canvasWidth = 0;
+    int canvasHeight = 0;
+    std::vector<SceneCurve> columns;
+    std::vector<SceneCurve> rows;
+    std::vector<POINT> nodes;
+};
+// Replays a prepared replay script (source paste, selection, actions) in the program.
+bool ReplayScript(App& app, const std::string& unixPath);
+bool LoadMesh(const std::string& unixPath, SceneMesh& mesh);
+
+// Compares the copied block and the saved PNG with the expected export image.
+bool CheckCopyEquals(App& app, const Image& expected, const char* what);
+bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileName, const char* what);
+// Compares ResultPane's pixels at zoom 1 with the expected warp and the mesh's overlays.
+bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what);
+
+// ---- colours the program draws -----------------------------------------------------------
+
+inline constexpr uint32_t kGreen = 0x00FF00;
+inline constexpr uint32_t kBlue = 0x0000FF;
+inline constexpr uint32_t kRed = 0xFF0000;
+inline constexpr uint32_t kWhite = 0xFFFFFF;
+inline constexpr uint32_t kBlack = 0x000000;
+inline constexpr uint32_t kSourceGreen = 0x007F00;
