@@ -1,0 +1,126 @@
+// Image and file I/O of the headless renderer over stb_image and stb_image_write.
+#include "image_io.h"
+
+#include <climits>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include <stb/stb_image.h>
+#include <stb/stb_image_write.h>
+
+std::filesystem::path PathFromUtf8(const std::string& utf8)
+{
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+    return std::filesystem::path(utf8);  // file names are bytes here
+#endif
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+#else
+    return path.string();
+#endif
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
+{
+    bool written = false;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        out.close();
+        written = !out.fail();
+    }
+    if (!written) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);  // no half-written file stays behind
+    }
+    return written;
+}
+
+bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure)
+{
+    image = PixelImage{};
+    if (bytes.size() > size_t(INT_MAX)) {
+        failure = "file too large";
+        return false;
+    }
+    const int length = int(bytes.size());
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
+        failure = stbi_failure_reason();
+        return false;
+    }
+    if (uint64_t(width) * uint64_t(height) > kMaxImagePixels) {
+        failure = "more than " + std::to_string(kMaxImagePixels) + " pixels";
+        return false;
+    }
+    std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
+        stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4), stbi_image_free);
+    if (!rgba) {
+        failure = stbi_failure_reason();
+        return false;
+    }
+    if (!image.Allocate(uint32_t(width), uint32_t(height))) {
+        failure = "out of memory";
+        return false;
+    }
+    const stbi_uc* p = rgba.get();
+    for (uint32_t& word : image.pixels) {
+        word = uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+        p += 4;
+    }
+    return true;
+}
+
+static void AppendToVector(void* context, void* data, int size)
+{
+    auto* out = static_cast<std::vector<unsigned char>*>(context);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    out->insert(out->end(), bytes, bytes + size);
+}
+
+bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
+{
+    png.clear();
+    if (image.width == 0 || image.height == 0 ||
+        uint64_t(image.width) * image.height > kMaxImagePixels)
+        return false;
+    // Each word becomes the bytes r, g, b, a at its own place, whatever the byte order.
+    auto* bytes = reinterpret_cast<unsigned char*>(image.pixels.data());
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
+        const uint32_t argb = image.pixels[i];
+        bytes[i * 4 + 0] = static_cast<unsigned char>(argb >> 16);
+        bytes[i * 4 + 1] = static_cast<unsigned char>(argb >> 8);
+        bytes[i * 4 + 2] = static_cast<unsigned char>(argb);
+        bytes[i * 4 + 3] = static_cast<unsigned char>(argb >> 24);
+    }
+    try {
+        return stbi_write_png_to_func(AppendToVector, &png, int(image.width), int(image.height), 4,
+                                      bytes, int(image.width) * 4) != 0;
+    } catch (const std::bad_alloc&) {
+        png.clear();
+        return false;
+    }
+}

@@ -1,0 +1,30 @@
+// Files in and out of the headless renderer: whole-file reads and writes, image decoding
+// into 32-bit ARGB words through stb_image, and 8-bit RGBA PNG encoding through stb_image_write.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "warp/pixel_buffer.h"
+
+// Largest image, source or result, that the tool holds: 2^27 pixels, 512 MiB of ARGB words.
+inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 27;
+
+// A path from a UTF-8 string (command-line arguments and scene strings are UTF-8).
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes);
+// Writes the bytes, replacing the file; on failure nothing is left at the path.
+bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
+
+// PNG, BMP, JPEG or GIF (first frame) as ARGB words, alpha<<24 | r<<16 | g<<8 | b, without
+// colour management; false with stb's reason when the bytes do not decode.
+bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure);
+
+// The image as an 8-bit RGBA PNG. The pixels are turned into RGBA bytes in place, so the
+// image is spent afterwards. False when the encoder runs out of memory.
+bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png);
