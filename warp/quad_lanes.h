@@ -12,8 +12,10 @@
 
 // V supplies: D (kLanes doubles), Set, Iota, Add, Sub, Mul, Div, Sqrt, Neg, Ge, Le, Lt, Eq,
 // And, Or, Blend(mask, a, b) = mask ? b : a, Bits (one bit per lane), Narrow (lane masks as
-// 32-bit lanes of an __m128i), Trunc (toward zero, into 32-bit lanes), Widen, Gather (masked
-// source words, 0 where the mask is clear) and Store (masked target words).
+// 32-bit lanes of an __m128i), Trunc (toward zero, into 32-bit lanes), Widen, Byte<k> (byte k
+// of each 32-bit lane), Gather (masked source words, 0 where the mask is clear), Blocks (the
+// 2 x 2 blocks at (xa, ya) of the lanes in `bits`, all inside the source) and Store (masked
+// target words).
 
 template <class V>
 static inline typename V::D LanesInPatch(typename V::D v)
@@ -47,28 +49,59 @@ static inline typename V::D LanesSolveS(const QuadSetup& q, typename V::D t, typ
 
 // One channel: (c00(1 - fx) + c10 fx)(1 - fy) + (c01(1 - fx) + c11 fx)fy, truncated, and
 // a negative result (a weight below 0 left of or above the source) counted as 0.
-template <class V>
-static inline __m128i LanesChannel(__m128i c00, __m128i c10, __m128i c01, __m128i c11, int shift,
-                                   typename V::D fx, typename V::D omfx, typename V::D fy,
-                                   typename V::D omfy)
+template <class V, int kByte>
+static inline __m128i LanesChannel(const __m128i (&c)[4], typename V::D fx, typename V::D omfx,
+                                   typename V::D fy, typename V::D omfy)
 {
     using D = typename V::D;
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128i count = _mm_cvtsi32_si128(shift);
-    const D v00 = V::Widen(_mm_and_si128(_mm_srl_epi32(c00, count), byteMask));
-    const D v10 = V::Widen(_mm_and_si128(_mm_srl_epi32(c10, count), byteMask));
-    const D v01 = V::Widen(_mm_and_si128(_mm_srl_epi32(c01, count), byteMask));
-    const D v11 = V::Widen(_mm_and_si128(_mm_srl_epi32(c11, count), byteMask));
+    const D v00 = V::Widen(V::template Byte<kByte>(c[0]));
+    const D v10 = V::Widen(V::template Byte<kByte>(c[1]));
+    const D v01 = V::Widen(V::template Byte<kByte>(c[2]));
+    const D v11 = V::Widen(V::template Byte<kByte>(c[3]));
     const D top = V::Add(V::Mul(v00, omfx), V::Mul(v10, fx));
     const D bottom = V::Add(V::Mul(v01, omfx), V::Mul(v11, fx));
     const __m128i value = V::Trunc(V::Add(V::Mul(top, omfy), V::Mul(bottom, fy)));
     return _mm_andnot_si128(_mm_srai_epi32(value, 31), value);
 }
 
+// The four neighbours c00, c10, c01, c11 of the lanes in `wanted` (32-bit lane masks), 0
+// where a neighbour lies outside the source.
+template <class V>
+static inline void LanesNeighbours(const PixelBuffer& source, __m128i xa, __m128i ya, __m128i xb,
+                                   __m128i yb, __m128i wanted, int bits, __m128i (&c)[4])
+{
+    const __m128i minusOne = _mm_set1_epi32(-1);
+    const __m128i width = _mm_set1_epi32(static_cast<int32_t>(source.width));
+    const __m128i height = _mm_set1_epi32(static_cast<int32_t>(source.height));
+    // Most lanes read a 2 x 2 block wholly inside the source: xb = xa + 1 and yb = ya + 1,
+    // both in range. Then each lane's neighbours are two pairs of adjacent words.
+    const __m128i inner = _mm_and_si128(
+        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(xa, minusOne), _mm_cmpgt_epi32(width, xb)),
+                      _mm_cmpeq_epi32(xb, _mm_sub_epi32(xa, minusOne))),
+        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(ya, minusOne), _mm_cmpgt_epi32(height, yb)),
+                      _mm_cmpeq_epi32(yb, _mm_sub_epi32(ya, minusOne))));
+    if (_mm_movemask_epi8(_mm_andnot_si128(inner, wanted)) == 0) {
+        V::Blocks(source, xa, ya, bits, c);
+        return;
+    }
+    const __m128i inXa = _mm_and_si128(_mm_cmpgt_epi32(xa, minusOne), _mm_cmplt_epi32(xa, width));
+    const __m128i inXb = _mm_and_si128(_mm_cmpgt_epi32(xb, minusOne), _mm_cmplt_epi32(xb, width));
+    const __m128i inYa =
+        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(ya, minusOne), _mm_cmplt_epi32(ya, height)),
+                      wanted);
+    const __m128i inYb =
+        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(yb, minusOne), _mm_cmplt_epi32(yb, height)),
+                      wanted);
+    c[0] = V::Gather(source, xa, ya, _mm_and_si128(inXa, inYa));
+    c[1] = V::Gather(source, xb, ya, _mm_and_si128(inXb, inYa));
+    c[2] = V::Gather(source, xa, yb, _mm_and_si128(inXa, inYb));
+    c[3] = V::Gather(source, xb, yb, _mm_and_si128(inXb, inYb));
+}
+
 // The bilinear colour at (sx, sy) for the lanes in `wanted` (32-bit lane masks).
 template <class V>
 static inline __m128i LanesSample(const PixelBuffer& source, typename V::D sx, typename V::D sy,
-                                  __m128i wanted)
+                                  __m128i wanted, int bits)
 {
     using D = typename V::D;
     const D one = V::Set(1.0);
@@ -80,27 +113,11 @@ static inline __m128i LanesSample(const PixelBuffer& source, typename V::D sx, t
     const D fy = V::Sub(sy, V::Widen(ya));
     const D omfx = V::Sub(one, fx);
     const D omfy = V::Sub(one, fy);
-
-    const __m128i minusOne = _mm_set1_epi32(-1);
-    const __m128i width = _mm_set1_epi32(static_cast<int32_t>(source.width));
-    const __m128i height = _mm_set1_epi32(static_cast<int32_t>(source.height));
-    const __m128i inXa = _mm_and_si128(_mm_cmpgt_epi32(xa, minusOne), _mm_cmplt_epi32(xa, width));
-    const __m128i inXb = _mm_and_si128(_mm_cmpgt_epi32(xb, minusOne), _mm_cmplt_epi32(xb, width));
-    const __m128i inYa =
-        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(ya, minusOne), _mm_cmplt_epi32(ya, height)),
-                      wanted);
-    const __m128i inYb =
-        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(yb, minusOne), _mm_cmplt_epi32(yb, height)),
-                      wanted);
-
-    const __m128i c00 = V::Gather(source, xa, ya, _mm_and_si128(inXa, inYa));
-    const __m128i c10 = V::Gather(source, xb, ya, _mm_and_si128(inXb, inYa));
-    const __m128i c01 = V::Gather(source, xa, yb, _mm_and_si128(inXa, inYb));
-    const __m128i c11 = V::Gather(source, xb, yb, _mm_and_si128(inXb, inYb));
-
-    const __m128i red = LanesChannel<V>(c00, c10, c01, c11, 16, fx, omfx, fy, omfy);
-    const __m128i green = LanesChannel<V>(c00, c10, c01, c11, 8, fx, omfx, fy, omfy);
-    const __m128i blue = LanesChannel<V>(c00, c10, c01, c11, 0, fx, omfx, fy, omfy);
+    __m128i c[4];
+    LanesNeighbours<V>(source, xa, ya, xb, yb, wanted, bits, c);
+    const __m128i red = LanesChannel<V, 2>(c, fx, omfx, fy, omfy);
+    const __m128i green = LanesChannel<V, 1>(c, fx, omfx, fy, omfy);
+    const __m128i blue = LanesChannel<V, 0>(c, fx, omfx, fy, omfy);
     const __m128i rgb =
         _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
     return _mm_or_si128(rgb, _mm_set1_epi32(static_cast<int32_t>(0xFF000000u)));
@@ -199,7 +216,7 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
             const D sx = V::Add(sourceLeft, V::Mul(sourceWidth, V::Sub(one, t)));
             const D sy = V::Add(sourceTop, V::Mul(sourceHeight, V::Sub(one, s)));
             const __m128i wanted = V::Narrow(accept);
-            V::Store(row + x, wanted, bits, LanesSample<V>(source, sx, sy, wanted));
+            V::Store(row + x, wanted, bits, LanesSample<V>(source, sx, sy, wanted, bits));
         }
     }
 }

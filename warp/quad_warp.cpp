@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "warp/quad_setup.h"
@@ -143,6 +144,34 @@ struct Sse2Lanes {
                 words[i] = pixels[ys[i] * strideWords + xs[i]];
         }
         return _mm_setr_epi32(static_cast<int32_t>(words[0]), static_cast<int32_t>(words[1]), 0, 0);
+    }
+    template <int kByte>
+    static __m128i Byte(__m128i words)
+    {
+        return _mm_and_si128(_mm_srli_epi32(words, 8 * kByte), _mm_set1_epi32(0xFF));
+    }
+    static void Blocks(const PixelBuffer& source, __m128i x, __m128i y, int bits, __m128i (&c)[4])
+    {
+        alignas(16) int32_t xs[4];
+        alignas(16) int32_t ys[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
+        _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
+        const uint32_t* pixels = static_cast<const uint32_t*>(source.pixels);
+        const ptrdiff_t strideWords = source.stride / 4;
+        const int lane1 = bits & 2 ? 1 : 0;  // a lane not wanted reads its neighbour's block
+        const int lane0 = bits & 1 ? 0 : 1;
+        const uint32_t* p0 = pixels + ys[lane0] * strideWords + xs[lane0];
+        const uint32_t* p1 = pixels + ys[lane1] * strideWords + xs[lane1];
+        // c00 and c10 of both lanes, then c01 and c11
+        const __m128i top = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
+                                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)));
+        const __m128i bottom =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + strideWords)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1 + strideWords)));
+        c[0] = _mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 2, 0));
+        c[1] = _mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 3, 1));
+        c[2] = _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 2, 0));
+        c[3] = _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 3, 1));
     }
     static void Store(uint32_t* at, __m128i /*mask*/, int bits, __m128i words)
     {

@@ -3,6 +3,7 @@
 // function is ever compiled for AVX2.
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "warp/pixel_buffer.h"
@@ -64,6 +65,41 @@ struct Avx2Lanes {
         const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, _mm_set1_epi32(source.stride / 4)), x);
         return _mm_mask_i32gather_epi32(_mm_setzero_si128(), static_cast<const int*>(source.pixels),
                                         index, mask, 4);
+    }
+    template <int kByte>
+    static __m128i Byte(__m128i words)
+    {
+        constexpr char k = kByte;
+        constexpr char z = -128;  // a clear byte
+        return _mm_shuffle_epi8(words, _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z,
+                                                     k + 12, z, z, z));
+    }
+    static void Blocks(const PixelBuffer& source, __m128i x, __m128i y, int bits, __m128i (&c)[4])
+    {
+        alignas(16) int32_t xs[4];
+        alignas(16) int32_t ys[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
+        _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
+        const uint32_t* pixels = static_cast<const uint32_t*>(source.pixels);
+        const ptrdiff_t strideWords = source.stride / 4;
+        const int first = __builtin_ctz(static_cast<unsigned>(bits));
+        __m128i top[4];
+        __m128i bottom[4];
+        for (int i = 0; i < 4; ++i) {
+            const int lane = (bits >> i) & 1 ? i : first;  // a lane not wanted reads another's block
+            const uint32_t* p = pixels + ys[lane] * strideWords + xs[lane];
+            top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            bottom[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + strideWords));
+        }
+        // each pair holds c00, c10 (or c01, c11) of two lanes
+        const __m128 top01 = _mm_castsi128_ps(_mm_unpacklo_epi64(top[0], top[1]));
+        const __m128 top23 = _mm_castsi128_ps(_mm_unpacklo_epi64(top[2], top[3]));
+        const __m128 bottom01 = _mm_castsi128_ps(_mm_unpacklo_epi64(bottom[0], bottom[1]));
+        const __m128 bottom23 = _mm_castsi128_ps(_mm_unpacklo_epi64(bottom[2], bottom[3]));
+        c[0] = _mm_castps_si128(_mm_shuffle_ps(top01, top23, _MM_SHUFFLE(2, 0, 2, 0)));
+        c[1] = _mm_castps_si128(_mm_shuffle_ps(top01, top23, _MM_SHUFFLE(3, 1, 3, 1)));
+        c[2] = _mm_castps_si128(_mm_shuffle_ps(bottom01, bottom23, _MM_SHUFFLE(2, 0, 2, 0)));
+        c[3] = _mm_castps_si128(_mm_shuffle_ps(bottom01, bottom23, _MM_SHUFFLE(3, 1, 3, 1)));
     }
     static void Store(uint32_t* at, __m128i mask, int /*bits*/, __m128i words)
     {
