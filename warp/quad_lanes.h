@@ -1,6 +1,7 @@
 // The vector pixel loop of the quad warp, written once for any lane width. A file includes
-// it after <immintrin.h> and after its target pragma, and instantiates it with a lane type
-// of its own, so each instruction set's copy stays inside that file.
+// it after <immintrin.h> and every other header, and after its target pragma, and
+// instantiates it with a lane type of its own, so each instruction set's copy stays inside
+// that file.
 //
 // Every lane runs the scalar loop's operations in the scalar loop's order: vector add,
 // multiply, divide and square root round exactly as their scalar forms do, so the pixels
@@ -10,11 +11,21 @@
 
 #include "warp/quad_setup.h"
 
-// V supplies: D (kLanes doubles), Set, Iota, Add, Sub, Mul, Div, Sqrt, Neg, Ge, Le, Lt, Eq,
+// The source as the lanes read it, copied out of the buffer so that stores to the target
+// cannot make the compiler reload it.
+struct LanesSource {
+    const uint32_t* pixels;
+    int32_t strideWords;
+    __m128i width;   // in every 32-bit lane
+    __m128i height;
+    __m128i stride;  // words
+};
+
+// V supplies: D (kLanes doubles), Set, Load, Save (aligned), Iota, Add, Sub, Mul, Div, Sqrt, Neg, Ge, Le, Lt, Eq,
 // And, Or, Blend(mask, a, b) = mask ? b : a, Bits (one bit per lane), Narrow (lane masks as
 // 32-bit lanes of an __m128i), Trunc (toward zero, into 32-bit lanes), Widen, Byte<k> (byte k
 // of each 32-bit lane), Gather (masked source words, 0 where the mask is clear), Blocks (the
-// 2 x 2 blocks at (xa, ya) of the lanes in `bits`, all inside the source) and Store (masked
+// 2 x 2 blocks at (xa, ya) of the wanted lanes, all inside the source) and Store (masked
 // target words).
 
 template <class V>
@@ -67,12 +78,12 @@ static inline __m128i LanesChannel(const __m128i (&c)[4], typename V::D fx, type
 // The four neighbours c00, c10, c01, c11 of the lanes in `wanted` (32-bit lane masks), 0
 // where a neighbour lies outside the source.
 template <class V>
-static inline void LanesNeighbours(const PixelBuffer& source, __m128i xa, __m128i ya, __m128i xb,
-                                   __m128i yb, __m128i wanted, int bits, __m128i (&c)[4])
+static inline void LanesNeighbours(const LanesSource& source, __m128i xa, __m128i ya, __m128i xb,
+                                   __m128i yb, __m128i wanted, __m128i (&c)[4])
 {
     const __m128i minusOne = _mm_set1_epi32(-1);
-    const __m128i width = _mm_set1_epi32(static_cast<int32_t>(source.width));
-    const __m128i height = _mm_set1_epi32(static_cast<int32_t>(source.height));
+    const __m128i width = source.width;
+    const __m128i height = source.height;
     // Most lanes read a 2 x 2 block wholly inside the source: xb = xa + 1 and yb = ya + 1,
     // both in range. Then each lane's neighbours are two pairs of adjacent words.
     const __m128i inner = _mm_and_si128(
@@ -81,7 +92,7 @@ static inline void LanesNeighbours(const PixelBuffer& source, __m128i xa, __m128
         _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(ya, minusOne), _mm_cmpgt_epi32(height, yb)),
                       _mm_cmpeq_epi32(yb, _mm_sub_epi32(ya, minusOne))));
     if (_mm_movemask_epi8(_mm_andnot_si128(inner, wanted)) == 0) {
-        V::Blocks(source, xa, ya, bits, c);
+        V::Blocks(source, xa, ya, wanted, c);
         return;
     }
     const __m128i inXa = _mm_and_si128(_mm_cmpgt_epi32(xa, minusOne), _mm_cmplt_epi32(xa, width));
@@ -100,8 +111,8 @@ static inline void LanesNeighbours(const PixelBuffer& source, __m128i xa, __m128
 
 // The bilinear colour at (sx, sy) for the lanes in `wanted` (32-bit lane masks).
 template <class V>
-static inline __m128i LanesSample(const PixelBuffer& source, typename V::D sx, typename V::D sy,
-                                  __m128i wanted, int bits)
+static inline __m128i LanesSample(const LanesSource& source, typename V::D sx, typename V::D sy,
+                                  __m128i wanted)
 {
     using D = typename V::D;
     const D one = V::Set(1.0);
@@ -114,13 +125,20 @@ static inline __m128i LanesSample(const PixelBuffer& source, typename V::D sx, t
     const D omfx = V::Sub(one, fx);
     const D omfy = V::Sub(one, fy);
     __m128i c[4];
-    LanesNeighbours<V>(source, xa, ya, xb, yb, wanted, bits, c);
+    LanesNeighbours<V>(source, xa, ya, xb, yb, wanted, c);
     const __m128i red = LanesChannel<V, 2>(c, fx, omfx, fy, omfy);
     const __m128i green = LanesChannel<V, 1>(c, fx, omfx, fy, omfy);
     const __m128i blue = LanesChannel<V, 0>(c, fx, omfx, fy, omfy);
     const __m128i rgb =
         _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
     return _mm_or_si128(rgb, _mm_set1_epi32(static_cast<int32_t>(0xFF000000u)));
+}
+
+// One 32-bit lane mask per bit of `bits`.
+static inline __m128i LanesMask(int bits)
+{
+    const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
+    return _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(bits), lanes), lanes);
 }
 
 template <class V, QuadCase kCase>
@@ -143,6 +161,16 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
     const D sourceTop = V::Set(q.sourceTop);
     const D sourceWidth = V::Set(q.sourceWidth);
     const D sourceHeight = V::Set(q.sourceHeight);
+    const LanesSource lanesSource{static_cast<const uint32_t*>(source.pixels), source.stride / 4,
+                                  _mm_set1_epi32(static_cast<int32_t>(source.width)),
+                                  _mm_set1_epi32(static_cast<int32_t>(source.height)),
+                                  _mm_set1_epi32(source.stride / 4)};
+    // A block of chunks is solved first and sampled after: two short chains of dependent
+    // operations per chunk instead of one long one, so that more chunks are under way at once.
+    constexpr int kBlockChunks = 16;
+    alignas(32) double sampleX[kBlockChunks * kLanes];
+    alignas(32) double sampleY[kBlockChunks * kLanes];
+    int acceptedBits[kBlockChunks];
 
     for (int64_t y = q.yStart; y <= q.yEnd; ++y) {
         uint32_t* row = target.Row(static_cast<uint32_t>(y));
@@ -151,7 +179,13 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
         const D yd = V::Set(yValue);
         const D k1c = V::Set(q.ax * yy3);   // Ax(Y - y3)
         const D k0b = V::Set(q.x13 * yy3);  // (x1 - x3)(Y - y3)
-        for (int64_t x = q.xStart; x <= q.xEnd; x += kLanes) {
+        for (int64_t blockX = q.xStart; blockX <= q.xEnd; blockX += kBlockChunks * kLanes) {
+        const int64_t blockEnd =
+            q.xEnd - blockX < kBlockChunks * kLanes ? q.xEnd : blockX + kBlockChunks * kLanes - 1;
+        int chunks = 0;
+        int blockBits = 0;
+        for (int64_t x = blockX; x <= blockEnd; x += kLanes, ++chunks) {
+            acceptedBits[chunks] = 0;
             const int64_t remaining = q.xEnd - x + 1;
             const D valid =
                 remaining >= kLanes ? all : V::Lt(iota, V::Set(static_cast<double>(remaining)));
@@ -213,10 +247,22 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
             const int bits = V::Bits(accept);
             if (bits == 0)
                 continue;
-            const D sx = V::Add(sourceLeft, V::Mul(sourceWidth, V::Sub(one, t)));
-            const D sy = V::Add(sourceTop, V::Mul(sourceHeight, V::Sub(one, s)));
-            const __m128i wanted = V::Narrow(accept);
-            V::Store(row + x, wanted, bits, LanesSample<V>(source, sx, sy, wanted, bits));
+            acceptedBits[chunks] = bits;
+            blockBits |= bits;
+            V::Save(sampleX + chunks * kLanes, V::Add(sourceLeft, V::Mul(sourceWidth, V::Sub(one, t))));
+            V::Save(sampleY + chunks * kLanes, V::Add(sourceTop, V::Mul(sourceHeight, V::Sub(one, s))));
+        }
+        if (blockBits == 0)
+            continue;
+        for (int j = 0; j < chunks; ++j) {
+            const int bits = acceptedBits[j];
+            if (bits == 0)
+                continue;
+            const __m128i wanted = LanesMask(bits);
+            const D sx = V::Load(sampleX + j * kLanes);
+            const D sy = V::Load(sampleY + j * kLanes);
+            V::Store(row + blockX + j * kLanes, wanted, bits, LanesSample<V>(lanesSource, sx, sy, wanted));
+        }
         }
     }
 }

@@ -4,11 +4,13 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 
+#include "warp/quad_lanes.h"
 #include "warp/quad_setup.h"
 
 namespace {
@@ -106,6 +108,8 @@ struct Sse2Lanes {
     using D = __m128d;
     static constexpr int kLanes = 2;
 
+    static D Load(const double* at) { return _mm_load_pd(at); }
+    static void Save(double* at, D v) { _mm_store_pd(at, v); }
     static D Set(double v) { return _mm_set1_pd(v); }
     static D Iota() { return _mm_setr_pd(0.0, 1.0); }
     static D Add(D a, D b) { return _mm_add_pd(a, b); }
@@ -128,7 +132,7 @@ struct Sse2Lanes {
     }
     static __m128i Trunc(D a) { return _mm_cvttpd_epi32(a); }
     static D Widen(__m128i a) { return _mm_cvtepi32_pd(a); }
-    static __m128i Gather(const PixelBuffer& source, __m128i x, __m128i y, __m128i mask)
+    static __m128i Gather(const LanesSource& source, __m128i x, __m128i y, __m128i mask)
     {
         alignas(16) int32_t xs[4];
         alignas(16) int32_t ys[4];
@@ -136,12 +140,10 @@ struct Sse2Lanes {
         _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
         _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
         _mm_store_si128(reinterpret_cast<__m128i*>(ms), mask);
-        const uint32_t* pixels = static_cast<const uint32_t*>(source.pixels);
-        const int32_t strideWords = source.stride / 4;
         uint32_t words[2] = {0, 0};
         for (int i = 0; i < kLanes; ++i) {
             if (ms[i] != 0)
-                words[i] = pixels[ys[i] * strideWords + xs[i]];
+                words[i] = source.pixels[ys[i] * source.strideWords + xs[i]];
         }
         return _mm_setr_epi32(static_cast<int32_t>(words[0]), static_cast<int32_t>(words[1]), 0, 0);
     }
@@ -150,24 +152,23 @@ struct Sse2Lanes {
     {
         return _mm_and_si128(_mm_srli_epi32(words, 8 * kByte), _mm_set1_epi32(0xFF));
     }
-    static void Blocks(const PixelBuffer& source, __m128i x, __m128i y, int bits, __m128i (&c)[4])
+    // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
+    static void Blocks(const LanesSource& source, __m128i x, __m128i y, __m128i wanted, __m128i (&c)[4])
     {
         alignas(16) int32_t xs[4];
         alignas(16) int32_t ys[4];
+        alignas(16) int32_t ms[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
         _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
-        const uint32_t* pixels = static_cast<const uint32_t*>(source.pixels);
-        const ptrdiff_t strideWords = source.stride / 4;
-        const int lane1 = bits & 2 ? 1 : 0;  // a lane not wanted reads its neighbour's block
-        const int lane0 = bits & 1 ? 0 : 1;
-        const uint32_t* p0 = pixels + ys[lane0] * strideWords + xs[lane0];
-        const uint32_t* p1 = pixels + ys[lane1] * strideWords + xs[lane1];
+        _mm_store_si128(reinterpret_cast<__m128i*>(ms), wanted);
+        const uint32_t* p0 = source.pixels + (ms[0] ? ys[0] * source.strideWords + xs[0] : 0);
+        const uint32_t* p1 = source.pixels + (ms[1] ? ys[1] * source.strideWords + xs[1] : 0);
         // c00 and c10 of both lanes, then c01 and c11
         const __m128i top = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
                                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)));
-        const __m128i bottom =
-            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + strideWords)),
-                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1 + strideWords)));
+        const __m128i bottom = _mm_unpacklo_epi64(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + source.strideWords)),
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1 + source.strideWords)));
         c[0] = _mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 2, 0));
         c[1] = _mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 3, 1));
         c[2] = _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 2, 0));
@@ -183,8 +184,6 @@ struct Sse2Lanes {
 };
 
 }  // namespace
-
-#include "warp/quad_lanes.h"
 
 bool IsUsableBuffer(const PixelBuffer& buffer)
 {

@@ -3,6 +3,7 @@
 // function is ever compiled for AVX2.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,12 +30,16 @@ void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const Pixel
 #pragma GCC push_options
 #pragma GCC target("avx2")  // AVX2 only: no FMA, whose single rounding would change the bits
 
+#include "warp/quad_lanes.h"
+
 namespace {
 
 struct Avx2Lanes {
     using D = __m256d;
     static constexpr int kLanes = 4;
 
+    static D Load(const double* at) { return _mm256_load_pd(at); }
+    static void Save(double* at, D v) { _mm256_store_pd(at, v); }
     static D Set(double v) { return _mm256_set1_pd(v); }
     static D Iota() { return _mm256_setr_pd(0.0, 1.0, 2.0, 3.0); }
     static D Add(D a, D b) { return _mm256_add_pd(a, b); }
@@ -59,12 +64,12 @@ struct Avx2Lanes {
     }
     static __m128i Trunc(D a) { return _mm256_cvttpd_epi32(a); }
     static D Widen(__m128i a) { return _mm256_cvtepi32_pd(a); }
-    static __m128i Gather(const PixelBuffer& source, __m128i x, __m128i y, __m128i mask)
+    static __m128i Gather(const LanesSource& source, __m128i x, __m128i y, __m128i mask)
     {
         // Lanes whose mask is clear read nothing, so their index may be anything.
-        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, _mm_set1_epi32(source.stride / 4)), x);
-        return _mm_mask_i32gather_epi32(_mm_setzero_si128(), static_cast<const int*>(source.pixels),
-                                        index, mask, 4);
+        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, source.stride), x);
+        return _mm_mask_i32gather_epi32(_mm_setzero_si128(),
+                                        reinterpret_cast<const int*>(source.pixels), index, mask, 4);
     }
     template <int kByte>
     static __m128i Byte(__m128i words)
@@ -74,22 +79,18 @@ struct Avx2Lanes {
         return _mm_shuffle_epi8(words, _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z,
                                                      k + 12, z, z, z));
     }
-    static void Blocks(const PixelBuffer& source, __m128i x, __m128i y, int bits, __m128i (&c)[4])
+    // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
+    static void Blocks(const LanesSource& source, __m128i x, __m128i y, __m128i wanted, __m128i (&c)[4])
     {
-        alignas(16) int32_t xs[4];
-        alignas(16) int32_t ys[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
-        _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
-        const uint32_t* pixels = static_cast<const uint32_t*>(source.pixels);
-        const ptrdiff_t strideWords = source.stride / 4;
-        const int first = __builtin_ctz(static_cast<unsigned>(bits));
+        alignas(16) int32_t at[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                        _mm_and_si128(_mm_add_epi32(_mm_mullo_epi32(y, source.stride), x), wanted));
         __m128i top[4];
         __m128i bottom[4];
         for (int i = 0; i < 4; ++i) {
-            const int lane = (bits >> i) & 1 ? i : first;  // a lane not wanted reads another's block
-            const uint32_t* p = pixels + ys[lane] * strideWords + xs[lane];
+            const uint32_t* p = source.pixels + at[i];
             top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-            bottom[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + strideWords));
+            bottom[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + source.strideWords));
         }
         // each pair holds c00, c10 (or c01, c11) of two lanes
         const __m128 top01 = _mm_castsi128_ps(_mm_unpacklo_epi64(top[0], top[1]));
@@ -108,8 +109,6 @@ struct Avx2Lanes {
 };
 
 }  // namespace
-
-#include "warp/quad_lanes.h"
 
 void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
 {
