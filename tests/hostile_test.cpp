@@ -401,4 +401,223 @@ TEST(RefineStorm, ClearDuringAStrokeLeavesNothingBehind)
     EXPECT_TRUE(e.columnCurves.empty() && e.rowCurves.empty() && e.nodeGrid.empty());
 }
 
+// ---------------------------------------------------------------------------------------
+// Warps of far-out and non-finite quads
+
+constexpr uint32_t kColour = 0xFFC86432u;  // red 200, green 100, blue 50
+constexpr uint32_t kSide = 16;
+constexpr uint32_t kStrideWords = 20;  // four padding words end every row
+constexpr uint32_t kUnwritten = 0x00123456u;  // alpha 0: every word the warp writes has 0xFF
+
+struct PaddedTarget {
+    std::vector<uint32_t> words = std::vector<uint32_t>(kStrideWords * kSide, kUnwritten);
+
+    PixelBuffer Buffer()
+    {
+        PixelBuffer b;
+        b.width = kSide;
+        b.height = kSide;
+        b.stride = int32_t(kStrideWords * 4);
+        b.pixels = words.data();
+        return b;
+    }
+    uint32_t At(uint32_t x, uint32_t y) const { return words[y * kStrideWords + x]; }
+    int Written() const
+    {
+        int n = 0;
+        for (uint32_t y = 0; y < kSide; ++y)
+            for (uint32_t x = 0; x < kSide; ++x)
+                n += At(x, y) != kUnwritten;
+        return n;
+    }
+    bool PaddingIntact() const
+    {
+        for (uint32_t y = 0; y < kSide; ++y)
+            for (uint32_t x = kSide; x < kStrideWords; ++x)
+                if (At(x, y) != kUnwritten)
+                    return false;
+        return true;
+    }
+};
+
+PixelImage UniformSource()
+{
+    PixelImage image;
+    image.Allocate(8, 8, kColour);
+    return image;
+}
+
+// Within one of the colour: a sum of weights a hair below 1 truncates a channel down by one.
+bool NearColour(uint32_t word)
+{
+    if (word >> 24 != 0xFF)
+        return false;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int got = int(word >> shift & 0xFF);
+        const int want = int(kColour >> shift & 0xFF);
+        if (got != want && got != want - 1)
+            return false;
+    }
+    return true;
+}
+
+NodeGrid OneCell(Point topLeft, Point topRight, Point bottomLeft, Point bottomRight)
+{
+    return {{{0, 0, topLeft.x, topLeft.y}, {0, 0, topRight.x, topRight.y}},
+            {{0, 0, bottomLeft.x, bottomLeft.y}, {0, 0, bottomRight.x, bottomRight.y}}};
+}
+
+// A cell spanning the whole int32 plane covers the 16 x 16 target: the warp visits only the
+// target's pixels (one pass over 256, not 2^64) and writes them all. Each lies near the
+// cell's middle, t = (X - max) / (min - max) close to 0.5, so it samples selection (2, 2, 4,
+// 4) near (4, 4): the uniform colour. The padding after each row stays as it was.
+TEST(WarpExtremes, CellSpanningThePlaneClampsToTheTarget)
+{
+    const PixelImage source = UniformSource();
+    const NodeGrid grid = OneCell({kMin, kMin}, {kMax, kMin}, {kMin, kMax}, {kMax, kMax});
+    for (unsigned threads : {1u, 3u}) {
+        PaddedTarget target;
+        RenderMeshWarp(source.Lock(), target.Buffer(), grid, 2, 2, SelectionRect{2, 2, 4, 4},
+                       threads);
+        EXPECT_EQ(target.Written(), int(kSide * kSide)) << threads << " threads";
+        EXPECT_TRUE(target.PaddingIntact());
+        for (uint32_t y = 0; y < kSide; ++y)
+            for (uint32_t x = 0; x < kSide; ++x)
+                ASSERT_TRUE(NearColour(target.At(x, y))) << x << ", " << y << ": " << std::hex
+                                                         << target.At(x, y);
+    }
+}
+
+// Cells wholly beyond the target on any side visit nothing, however far out they lie.
+TEST(WarpExtremes, CellsBeyondTheTargetWriteNothing)
+{
+    const PixelImage source = UniformSource();
+    const NodeGrid cells[] = {
+        OneCell({kMax - 10, 0}, {kMax, 0}, {kMax - 10, 10}, {kMax, 10}),          // right
+        OneCell({kMin, 0}, {kMin + 10, 0}, {kMin, 10}, {kMin + 10, 10}),          // left
+        OneCell({0, kMax - 10}, {10, kMax - 10}, {0, kMax}, {10, kMax}),          // below
+        OneCell({kMin, kMin}, {kMax, kMin}, {kMin, kMin + 1}, {kMax, kMin + 1}),  // above
+        OneCell({-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}),                          // a point
+    };
+    for (const NodeGrid& grid : cells) {
+        PaddedTarget target;
+        RenderMeshWarp(source.Lock(), target.Buffer(), grid, 2, 2, SelectionRect{0, 0, 8, 8}, 1);
+        EXPECT_EQ(target.Written(), 0) << grid[0][0].x << ", " << grid[0][0].y;
+        EXPECT_TRUE(target.PaddingIntact());
+    }
+}
+
+// A selection at the int32 limits puts every sample beyond 2^52 of the source or between
+// far-apart bounds; the cell still writes every pixel, each an opaque colour, and nothing
+// outside the target.
+TEST(WarpExtremes, SelectionAtTheLimitsStaysInsideTheTarget)
+{
+    const PixelImage source = UniformSource();
+    const NodeGrid grid = OneCell({0, 0}, {15, 0}, {0, 15}, {15, 15});
+    const SelectionRect selections[] = {{kMin, kMin, kMax, kMax}, {kMax, kMax, kMax, kMax},
+                                        {kMin, kMax, -1, kMin}, {kMax, kMin, kMin, kMax}};
+    for (const SelectionRect& sel : selections) {
+        PaddedTarget one, three;
+        RenderMeshWarp(source.Lock(), one.Buffer(), grid, 2, 2, sel, 1);
+        RenderMeshWarp(source.Lock(), three.Buffer(), grid, 2, 2, sel, 3);
+        EXPECT_EQ(one.words, three.words);
+        EXPECT_EQ(one.Written(), int(kSide * kSide));
+        EXPECT_TRUE(one.PaddingIntact());
+        for (uint32_t y = 0; y < kSide; ++y)
+            for (uint32_t x = 0; x < kSide; ++x)
+                ASSERT_EQ(one.At(x, y) >> 24, 0xFFu);
+    }
+}
+
+QuadWarpJob SquareOverTheTarget()
+{
+    QuadWarpJob q;
+    q.sourceLeft = 2.0;
+    q.sourceTop = 2.0;
+    q.sourceRight = 6.0;
+    q.sourceBottom = 6.0;
+    q.topLeft = {0.0, 0.0};
+    q.topRight = {15.0, 0.0};
+    q.bottomLeft = {0.0, 15.0};
+    q.bottomRight = {15.0, 15.0};
+    return q;
+}
+
+double& Coordinate(QuadWarpJob& q, int slot)
+{
+    PointD* corners[] = {&q.topLeft, &q.topRight, &q.bottomLeft, &q.bottomRight};
+    return slot % 2 ? corners[slot / 2]->y : corners[slot / 2]->x;
+}
+
+// The square itself writes all 256 pixels. A NaN in any of its eight coordinates makes Ax or
+// Ay NaN (every corner's x is in Ax, every y in Ay), hence k2 and every root NaN; between
+// vertical sides t stays finite but Ly or Uy, hence s, is NaN. No pixel is accepted.
+TEST(WarpExtremes, ANaNInAnyCornerWritesNothing)
+{
+    const PixelImage source = UniformSource();
+    PaddedTarget control;
+    WarpQuad(source.Lock(), control.Buffer(), SquareOverTheTarget());
+    ASSERT_EQ(control.Written(), int(kSide * kSide));
+    for (int slot = 0; slot < 8; ++slot) {
+        QuadWarpJob q = SquareOverTheTarget();
+        Coordinate(q, slot) = std::numeric_limits<double>::quiet_NaN();
+        PaddedTarget target;
+        WarpQuad(source.Lock(), target.Buffer(), q);
+        EXPECT_EQ(target.Written(), 0) << "NaN in coordinate " << slot;
+        EXPECT_TRUE(target.PaddingIntact());
+    }
+}
+
+// An infinite or huge corner stretches the bounding box to the target's edge and no
+// further: whatever is written is inside the target and opaque. A quad whose corners are all
+// infinite writes nothing (every t is NaN or infinite).
+TEST(WarpExtremes, InfiniteAndHugeCornersStayInsideTheTarget)
+{
+    const PixelImage source = UniformSource();
+    const double values[] = {std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::max(), -1e300, 0x1p62, -0x1p63};
+    for (double v : values) {
+        for (int slot = 0; slot < 8; ++slot) {
+            QuadWarpJob q = SquareOverTheTarget();
+            Coordinate(q, slot) = v;
+            PaddedTarget target;
+            WarpQuad(source.Lock(), target.Buffer(), q);
+            EXPECT_TRUE(target.PaddingIntact()) << v << " in coordinate " << slot;
+            for (uint32_t y = 0; y < kSide; ++y)
+                for (uint32_t x = 0; x < kSide; ++x)
+                    ASSERT_TRUE(target.At(x, y) == kUnwritten || target.At(x, y) >> 24 == 0xFF);
+        }
+        QuadWarpJob all = SquareOverTheTarget();
+        for (int slot = 0; slot < 8; ++slot)
+            Coordinate(all, slot) = v;
+        PaddedTarget target;
+        WarpQuad(source.Lock(), target.Buffer(), all);
+        EXPECT_EQ(target.Written(), 0) << "every coordinate " << v;
+    }
+}
+
+// Source bounds of +-1e300 put each sample at |x| >= 1e300 / 15, beyond 2^52, where no
+// neighbour is inside the source: opaque black. A NaN bound gives NaN samples: black too.
+TEST(WarpExtremes, SamplesFarOutsideTheSourceAreOpaqueBlack)
+{
+    const PixelImage source = UniformSource();
+    QuadWarpJob far = SquareOverTheTarget();
+    far.sourceLeft = -1e300;
+    far.sourceRight = 1e300;
+    QuadWarpJob nan = SquareOverTheTarget();
+    nan.sourceTop = std::numeric_limits<double>::quiet_NaN();
+    for (const QuadWarpJob& q : {far, nan}) {
+        PaddedTarget target;
+        WarpQuad(source.Lock(), target.Buffer(), q);
+        EXPECT_TRUE(target.PaddingIntact());
+        for (uint32_t y = 0; y < kSide; ++y)
+            for (uint32_t x = 0; x < kSide; ++x)
+                ASSERT_EQ(target.At(x, y), 0xFF000000u) << x << ", " << y;
+    }
+    EXPECT_EQ(SampleBilinear(source.Lock(), 0x1p53, 1.0), 0xFF000000u);
+    EXPECT_EQ(SampleBilinear(source.Lock(), -1.0, -std::numeric_limits<double>::infinity()),
+              0xFF000000u);
+}
+
 }  // namespace

@@ -277,6 +277,8 @@ def cases_png(work):
     yield "png_header_uint_max", png_with_size(0xFFFFFFFF, 1), "any"
     yield "png_over_bound", png_over_bound(), "toolarge"
     yield "png_zlib_bomb", png_zlib_bomb(), "any"
+    # A chunk of type 0: the decoder's reason names the type, here four NUL bytes.
+    yield "png_chunk_type_zero", v[:-12] + png_chunk(b"\x00\x00\x00\x00", b"") + v[-12:], "any"
 
 
 def cases_bmp(work):
@@ -492,6 +494,8 @@ def run_case(renderer, work, name, data, expect, fmt):
         return "%d pixels drawn from an image that cannot decode" % len(drawn)
     if not drawn and not warned:
         return "nothing drawn and no warning naming the file:\n" + err
+    if re.search(r"\(\s*\)|[\x00-\x08\x0b-\x1f]", err):
+        return "a warning with an empty reason or control characters:\n" + repr(err)
     if expect == "toolarge" and not re.search(r"pixels|too large", err):
         return "the refusal does not say the image is too large:\n" + err
     return None
