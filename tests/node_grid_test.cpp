@@ -770,4 +770,39 @@ TEST(SortCurvesByNodes, SortsByKeyKeepingEveryCurveWithItsGridColumn)
     }
 }
 
+TEST(SortCurvesByNodes, SortsRowsByKeyKeepingEveryCurveWithItsGridRow)
+{
+    std::mt19937_64 rng(16);
+    for (int round = 0; round < 300; ++round) {
+        const size_t n = 2 + rng() % 9;
+        const size_t m = 1 + rng() % 3;
+        CurveSet rows;
+        NodeGrid grid(n, NodeRow(m));
+        std::vector<std::pair<int32_t, int32_t>> before;  // (tag, key)
+        for (size_t x = 0; x < n; ++x) {
+            const int32_t tag = 300 + int32_t(x);
+            const int32_t key = int32_t(rng() % 5) - 1;
+            rows.push_back(Curve{{0, tag}});
+            for (size_t t = 0; t < m; ++t)
+                grid[x][t] = MeshNode{t == 0 ? key : 99, int32_t(t), 0, tag};
+            before.emplace_back(tag, key);
+        }
+        const CurveSet columns(m, Curve{{0, 0}});
+        SortCurvesByNodes(rows, columns, CurveFamily::Rows, grid);
+        std::vector<std::pair<int32_t, int32_t>> after;
+        for (size_t x = 0; x < n; ++x) {
+            after.emplace_back(rows[x].front().y, grid[x][0].columnPointIndex);
+            ASSERT_EQ(grid[x].size(), m);
+            for (size_t t = 0; t < m; ++t)
+                ASSERT_EQ(grid[x][t].y, rows[x].front().y);
+            if (x > 0) {
+                ASSERT_LE(grid[x - 1][0].columnPointIndex, grid[x][0].columnPointIndex);
+            }
+        }
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        ASSERT_EQ(after, before);
+    }
+}
+
 }  // namespace
