@@ -3,7 +3,7 @@
 
 #include "driver.h"
 
-// Starts the program and gives MainWindow the whole 1280 x 800 desktop.
+// Starts the program and gives MainWindow nearly the whole 1280 x 800 desktop.
 bool StartFullSize(App& app);
 // Moves and sizes MainWindow (its outer rectangle) and waits for the relayout.
 void PlaceMainWindow(App& app, int x, int y, int width, int height);

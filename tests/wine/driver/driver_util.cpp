@@ -176,7 +176,7 @@ void KillLeftovers()
 
 void ParkPointer()
 {
-    SetCursorPos(1279, 799);
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     Pump(120);
 }
 
@@ -337,9 +337,11 @@ void Wheel(App& app, int delta, int screenX, int screenY)
 Image CaptureClient(HWND hwnd)
 {
     Image image;
-    // Painting is stateless, so a forced synchronous repaint shows the current state.
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    Pump(30);
+    // Painting is stateless, so a forced repaint shows the current state. RedrawWindow's
+    // update does not wait for another process's paint; a sent WM_PAINT does.
+    InvalidateRect(hwnd, nullptr, FALSE);
+    Send(hwnd, WM_PAINT, 0, 0);
+    Pump(10);
     RECT r{};
     GetClientRect(hwnd, &r);
     POINT origin{0, 0};
@@ -362,7 +364,13 @@ Image CaptureClient(HWND hwnd)
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, image.width, image.height, screen, origin.x, origin.y, SRCCOPY);
+    // Only the part on the desktop can be read; the rest stays black.
+    RECT want{origin.x, origin.y, origin.x + image.width, origin.y + image.height}, desk{0, 0,
+        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, part{};
+    std::memset(bits, 0, size_t(image.width) * image.height * 4);
+    if (IntersectRect(&part, &want, &desk))
+        BitBlt(memory, part.left - origin.x, part.top - origin.y, part.right - part.left, part.bottom - part.top,
+               screen, part.left, part.top, SRCCOPY);
     GdiFlush();
     image.pixels.resize(size_t(image.width) * image.height);
     const uint32_t* src = static_cast<const uint32_t*>(bits);
@@ -379,7 +387,7 @@ void Screenshot(const std::string& name)
 {
     if (!HaveRealInput())
         return;
-    std::string path = OutPath(name + ".png");
+    std::string path = OutPath("screen-" + name + ".png");
     std::string request = "import " + path;
     // The helper runs "import -window root PATH" for an import request.
     RealInput("@" + request);
@@ -622,12 +630,15 @@ bool SaveThroughDialog(App& app, const std::wstring& typedName, const std::strin
         return true;
     // The file is written after the dialog has gone: wait for a size that stays put.
     int64_t last = -2;
+    double since = NowMs();
     bool written = WaitFor(
         [&] {
             int64_t size = FileSize(unixPathToWatch);
-            bool stable = size > 0 && size == last;
-            last = size;
-            return stable;
+            if (size != last) {
+                last = size;
+                since = NowMs();
+            }
+            return size > 0 && NowMs() - since >= 250;
         },
         10000);
     return Check(written, "no file %s after the save dialog", unixPathToWatch.c_str());
