@@ -62,35 +62,24 @@ void ShiftPoint(Point& pt, int64_t shiftX, int64_t shiftY)
     pt.y = SaturateToInt32(pt.y + shiftY);
 }
 
-// Points from the neighbour's index p up to the node's own index q get (k - p) / (q - p)
-// of the displacement: none at p, all of it at q. Indices the curve does not have are cut
-// off; the points that remain keep the shift they would have had.
-void BendTowardPrevious(Curve& curve, int32_t p, int32_t q, int64_t dx, int64_t dy)
+// Points from a neighbour's index n up to the node's own index q get (k - n) / (q - n) of
+// the displacement: none at n, all of it at q. Toward the next neighbour s the share is
+// written (s - k) / (s - q); that is the same quotient with both signs turned, which
+// truncation toward zero leaves alone. The point at q moves only with the previous
+// neighbours. Indices the curve does not have are cut off; the points that remain keep the
+// shift they would have had.
+void BendStretch(Curve& curve, int32_t n, int32_t q, int64_t dx, int64_t dy, bool movesOwnPoint)
 {
-    if (p == q || curve.empty())
+    if (n == q || curve.empty())
         return;
     const int64_t last = static_cast<int64_t>(curve.size()) - 1;
-    const int64_t from = std::max<int64_t>(std::min(p, q), 0);
-    const int64_t to = std::min<int64_t>(std::max(p, q), last);
-    for (int64_t k = from; k <= to; ++k)
-        ShiftPoint(curve[size_t(k)], StretchShift(k - p, dx, int64_t(q) - p),
-                   StretchShift(k - p, dy, int64_t(q) - p));
-}
-
-// The same toward the next neighbour's index s, leaving out q itself, which the stretch
-// toward the previous neighbour has already moved (or which stays on a first column/row).
-void BendTowardNext(Curve& curve, int32_t s, int32_t q, int64_t dx, int64_t dy)
-{
-    if (s == q || curve.empty())
-        return;
-    const int64_t last = static_cast<int64_t>(curve.size()) - 1;
-    const int64_t from = std::max<int64_t>(std::min(s, q), 0);
-    const int64_t to = std::min<int64_t>(std::max(s, q), last);
+    const int64_t from = std::max<int64_t>(std::min(n, q), 0);
+    const int64_t to = std::min<int64_t>(std::max(n, q), last);
     for (int64_t k = from; k <= to; ++k) {
-        if (k == q)
+        if (k == q && !movesOwnPoint)
             continue;
-        ShiftPoint(curve[size_t(k)], StretchShift(s - k, dx, int64_t(s) - q),
-                   StretchShift(s - k, dy, int64_t(s) - q));
+        ShiftPoint(curve[size_t(k)], StretchShift(k - n, dx, int64_t(q) - n),
+                   StretchShift(k - n, dy, int64_t(q) - n));
     }
 }
 
@@ -290,14 +279,15 @@ void MoveNode(MeshEditState& e, int32_t x, int32_t y)
     Curve& rowCurve = e.rowCurves[size_t(i)];
     Curve& columnCurve = e.columnCurves[size_t(j)];
     if (previousColumn)
-        BendTowardPrevious(rowCurve, previousColumn->rowPointIndex, node->rowPointIndex, dx, dy);
+        BendStretch(rowCurve, previousColumn->rowPointIndex, node->rowPointIndex, dx, dy, true);
     if (previousRow)
-        BendTowardPrevious(columnCurve, previousRow->columnPointIndex, node->columnPointIndex,
-                           dx, dy);
+        BendStretch(columnCurve, previousRow->columnPointIndex, node->columnPointIndex, dx, dy,
+                    true);
     if (nextColumn)
-        BendTowardNext(rowCurve, nextColumn->rowPointIndex, node->rowPointIndex, dx, dy);
+        BendStretch(rowCurve, nextColumn->rowPointIndex, node->rowPointIndex, dx, dy, false);
     if (nextRow)
-        BendTowardNext(columnCurve, nextRow->columnPointIndex, node->columnPointIndex, dx, dy);
+        BendStretch(columnCurve, nextRow->columnPointIndex, node->columnPointIndex, dx, dy,
+                    false);
     MeshNode& moved = e.nodeGrid[size_t(i)][size_t(j)];
     moved.x = x;
     moved.y = y;
