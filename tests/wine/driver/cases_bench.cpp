@@ -140,7 +140,7 @@ int CaseDemo()
     Key(app, 'H');
     Key(app, 'W');
     Pump(200);
-    Screenshot("vorlin-demo-screen");
+    Screenshot("demo");
     SavePng(OutPath("vorlin-demo-window.png"), CaptureClient(app.main));
     std::string out = OutPath("vorlin-demo.png");
     DeleteFileW(WinPath(out).c_str());

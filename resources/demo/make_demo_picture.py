@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Draws the demo picture of the run command's headless demo: a landscape of our own
+(sky, sun, two hills, a lake) under a white grid, so the warp's bending is easy to see.
+
+  make_demo_picture.py OUT.png      (Python standard library only)
+"""
+import math
+import struct
+import sys
+import zlib
+
+WIDTH, HEIGHT = 400, 300
+
+
+def colour(x, y):
+    # sky: deep blue at the top to pale near the horizon
+    t = y / 170.0
+    r, g, b = int(40 + 150 * t), int(90 + 130 * t), int(200 + 50 * t)
+    # sun with a soft rim
+    d = math.hypot(x - 300, y - 70)
+    if d < 34:
+        r, g, b = 255, 214, 70
+    elif d < 40:
+        k = (d - 34) / 6.0
+        r, g, b = int(255 * (1 - k) + r * k), int(214 * (1 - k) + g * k), int(70 * (1 - k) + b * k)
+    # two hills, the nearer one darker
+    far = 175 - 45 * math.exp(-((x - 110) / 90.0) ** 2)
+    near = 215 - 60 * math.exp(-((x - 270) / 70.0) ** 2)
+    if y > far:
+        r, g, b = 70, 140, 80
+    if y > near:
+        r, g, b = 40, 105, 50
+    # a lake with ripples
+    if y > 235:
+        wave = 12 * math.sin(x / 9.0 + y / 3.0)
+        r, g, b = int(30 + wave), int(90 + wave), int(170 + wave)
+    # the white grid every 25 pixels
+    if x % 25 == 0 or y % 25 == 0:
+        r, g, b = 250, 250, 250
+    return max(0, min(255, r)), max(0, min(255, g)), max(0, min(255, b))
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else "demo.png"
+    raw = bytearray()
+    for y in range(HEIGHT):
+        raw.append(0)
+        for x in range(WIDTH):
+            raw += bytes(colour(x, y))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    with open(out, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n")
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 9)))
+        f.write(chunk(b"IEND", b""))
+
+
+if __name__ == "__main__":
+    main()
