@@ -6,6 +6,7 @@
 import argparse
 import json
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -206,6 +207,27 @@ def check_sources(renderer, compare, work, c):
             c.expect(name, os.path.exists(out) and os.path.getsize(out) > 0, "no PNG")
 
 
+def check_allocation_failure(renderer, work, c):
+    # A canvas within the pixel bound that memory cannot hold: refused with status 1, no file.
+    # Address-space limits and AddressSanitizer's shadow memory do not mix, so not there.
+    with open(renderer, "rb") as f:
+        if b"__asan_init" in f.read():
+            print("allocation failure: skipped under AddressSanitizer")
+            return
+    name = "canvas that memory cannot hold"
+    folder = fresh_folder(work, name)
+    scene = write_scene(folder, '{"columns": [[[16000, 8000]]]}')  # 16002 x 8002, 512 MB of words
+
+    def limit_memory():
+        resource.setrlimit(resource.RLIMIT_AS, (256 << 20, 256 << 20))
+    r = subprocess.run([renderer, scene, "--png", os.path.join(folder, "o.png"), "--grid",
+                        os.path.join(folder, "o.json")], capture_output=True, preexec_fn=limit_memory)
+    lines = r.stderr.decode().splitlines()
+    c.expect(name, r.returncode == 1, f"exit status {r.returncode}")
+    c.expect(name, len(lines) == 1 and "out of memory" in lines[0], f"stderr {lines}")
+    c.expect(name, os.listdir(folder) == ["scene.json"], f"files {os.listdir(folder)}")
+
+
 def check_unicode_names(renderer, work, c):
     name = "non-ASCII file names"
     folder = fresh_folder(work, name)
@@ -241,9 +263,10 @@ def main():
     check_grid_without_png(args.renderer, args.work, c)
     check_grid_unwritable_after_png(args.renderer, args.work, c)
     check_sources(args.renderer, args.compare, args.work, c)
+    check_allocation_failure(args.renderer, args.work, c)
     check_unicode_names(args.renderer, args.work, c)
     check_timings(args.renderer, args.work, c)
-    print(f"{len(REFUSED)} refusals and 12 other cases: {c.failures} failed checks")
+    print(f"{len(REFUSED)} refusals and 13 other cases: {c.failures} failed checks")
     return 1 if c.failures else 0
 
 
