@@ -620,4 +620,39 @@ TEST(WarpExtremes, SamplesFarOutsideTheSourceAreOpaqueBlack)
               0xFF000000u);
 }
 
+// ---------------------------------------------------------------------------------------
+// A canvas far larger than memory
+
+// A point at the int32 limit makes the export canvas max x max. A row of 2^29 words is
+// 2^31 bytes, one more than a lock's signed 32-bit stride can hold, so the image is refused
+// before anything is allocated; it empties the image and locks as a failed lock, and the
+// warp writes nothing through it.
+TEST(HugeCanvas, RefusedImagesLockAsFailedLocksThatNothingWritesThrough)
+{
+    CurveSet columns = {{{kMax, kMax}}};
+    int32_t w = 0, h = 0;
+    MeasureCanvas(columns, {}, w, h);
+    EXPECT_EQ(w, kMax);
+    EXPECT_EQ(h, kMax);
+
+    PixelImage image;
+    ASSERT_TRUE(image.Allocate(4, 4, kColour));
+    EXPECT_FALSE(image.Allocate(uint32_t(1) << 29, 1));
+    EXPECT_EQ(image.width, 0u);
+    EXPECT_EQ(image.height, 0u);
+    EXPECT_TRUE(image.pixels.empty());
+    const PixelBuffer failed = image.Lock();
+    EXPECT_EQ(failed.pixels, nullptr);
+
+    const PixelImage source = UniformSource();
+    const NodeGrid grid = OneCell({0, 0}, {kMax, 0}, {0, kMax}, {kMax, kMax});
+    RenderMeshWarp(source.Lock(), failed, grid, 2, 2, SelectionRect{0, 0, 8, 8}, 3);
+    WarpQuad(source.Lock(), failed, SquareOverTheTarget());
+    EXPECT_TRUE(image.pixels.empty());
+    // A failed source lock leaves a real target as it was.
+    PaddedTarget target;
+    WarpQuad(failed, target.Buffer(), SquareOverTheTarget());
+    EXPECT_EQ(target.Written(), 0);
+}
+
 }  // namespace
