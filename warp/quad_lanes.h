@@ -6,7 +6,8 @@
 // Every lane runs the scalar loop's operations in the scalar loop's order: vector add,
 // multiply, divide and square root round exactly as their scalar forms do, so the pixels
 // come out bit for bit the same. What the lanes add is only skipping: a candidate's s is not
-// computed when no lane's t passes, and the vertical rule of s only when some Dx is 0.
+// computed when no lane's t passes, a root is not divided out when its estimate lies clearly
+// outside the patch, and the vertical rule of s is taken only when some Dx is 0.
 #pragma once
 
 #include "warp/quad_setup.h"
@@ -16,37 +17,52 @@
 struct LanesSource {
     const uint32_t* pixels;
     int32_t strideWords;
-    __m128i width;   // in every 32-bit lane
-    __m128i height;
-    __m128i stride;  // words
+    int32_t width;
+    int32_t height;
 };
 
-// V supplies: D (kLanes doubles), Set, Load, Save (aligned), Iota, Add, Sub, Mul, Div, Sqrt, Neg, Ge, Le, Lt, Eq,
-// And, Or, Blend(mask, a, b) = mask ? b : a, Bits (one bit per lane), Narrow (lane masks as
-// 32-bit lanes of an __m128i), Trunc (toward zero, into 32-bit lanes), Widen, Byte<k> (byte k
-// of each 32-bit lane), Gather (masked source words, 0 where the mask is clear), Blocks (the
-// 2 x 2 blocks at (xa, ya) of the wanted lanes, all inside the source) and Store (masked
-// target words).
+// V supplies the lane types: D (kLanes doubles), M (a mask over D's lanes), I (kLanes 32-bit
+// integers) and IM (a mask over I's lanes), and:
+// - doubles: Set, Iota (0, 1, ...), Add, Sub, Mul, Div, Sqrt, Neg,
+//   MaxZero (the larger of v and 0), and the ordered comparisons Ge, Le, Lt, Eq giving M;
+// - masks: And, Or, AndNot(a, b) = ~a & b, Blend(m, a, b) = m ? b : a, Bits (one bit per
+//   lane), All, None, Narrow (M to IM), MaskOfBits (IM from Bits);
+// - integers: Trunc (toward zero, D to I), Widen (I to D), ISet, IAdd, IGt and IEq giving IM,
+//   IAnd, Covers(inner, wanted) (every wanted lane is inner), Byte<k> (byte k of each lane)
+//   and Pack (red, green, blue and alpha 0xFF into words);
+// - memory: Gather (masked source words, 0 where the mask is clear), Blocks (the 2 x 2 blocks
+//   at (xa, ya) of the wanted lanes, all inside the source) and Store (masked target words).
 
 template <class V>
-static inline typename V::D LanesInPatch(typename V::D v)
+static inline typename V::M LanesInPatch(typename V::D v)
 {
     return V::And(V::Ge(v, V::Set(kPatchLow)), V::Le(v, V::Set(kPatchHigh)));
+}
+
+// The lanes of `valid` whose root n / (2 k2), estimated as n times the reciprocal, may lie
+// in the patch; NaN may.
+template <class V>
+static inline typename V::M LanesMayBeInPatch(typename V::D estimate, typename V::M valid)
+{
+    const typename V::M outside = V::Or(V::Lt(estimate, V::Set(kScreenLow)),
+                                        V::Lt(V::Set(kScreenHigh), estimate));
+    return V::AndNot(outside, valid);
 }
 
 // s of candidates t, for the lanes in `wanted`: Dx = (1 - t)x1 + t x0 - t x2 - (1 - t)x3,
 // left to right; where Dx is 0 (not where it is NaN), the vertical rule.
 template <class V>
 static inline typename V::D LanesSolveS(const QuadSetup& q, typename V::D t, typename V::D xd,
-                                        typename V::D yd, typename V::D wanted)
+                                        typename V::D yd, typename V::M wanted)
 {
     using D = typename V::D;
+    using M = typename V::M;
     const D omt = V::Sub(V::Set(1.0), t);  // 1 - t
     const D dx = V::Sub(V::Sub(V::Add(V::Mul(omt, V::Set(q.x1)), V::Mul(t, V::Set(q.x0))),
                                V::Mul(t, V::Set(q.x2))),
                         V::Mul(omt, V::Set(q.x3)));
     D s = V::Div(V::Sub(xd, V::Add(V::Mul(t, V::Set(q.x2)), V::Mul(omt, V::Set(q.x3)))), dx);
-    const D flat = V::Eq(dx, V::Set(0.0));
+    const M flat = V::Eq(dx, V::Set(0.0));
     if (V::Bits(V::And(flat, wanted)) != 0) {
         const D dy = V::Sub(V::Sub(V::Add(V::Mul(omt, V::Set(q.y1)), V::Mul(t, V::Set(q.y0))),
                                    V::Mul(t, V::Set(q.y2))),
@@ -58,11 +74,11 @@ static inline typename V::D LanesSolveS(const QuadSetup& q, typename V::D t, typ
     return s;
 }
 
-// One channel: (c00(1 - fx) + c10 fx)(1 - fy) + (c01(1 - fx) + c11 fx)fy, truncated, and
-// a negative result (a weight below 0 left of or above the source) counted as 0.
+// One channel: (c00(1 - fx) + c10 fx)(1 - fy) + (c01(1 - fx) + c11 fx)fy, truncated; a
+// negative value (a weight below 0 left of or above the source) gives 0.
 template <class V, int kByte>
-static inline __m128i LanesChannel(const __m128i (&c)[4], typename V::D fx, typename V::D omfx,
-                                   typename V::D fy, typename V::D omfy)
+static inline typename V::I LanesChannel(const typename V::I (&c)[4], typename V::D fx,
+                                         typename V::D omfx, typename V::D fy, typename V::D omfy)
 {
     using D = typename V::D;
     const D v00 = V::Widen(V::template Byte<kByte>(c[0]));
@@ -71,106 +87,111 @@ static inline __m128i LanesChannel(const __m128i (&c)[4], typename V::D fx, type
     const D v11 = V::Widen(V::template Byte<kByte>(c[3]));
     const D top = V::Add(V::Mul(v00, omfx), V::Mul(v10, fx));
     const D bottom = V::Add(V::Mul(v01, omfx), V::Mul(v11, fx));
-    const __m128i value = V::Trunc(V::Add(V::Mul(top, omfy), V::Mul(bottom, fy)));
-    return _mm_andnot_si128(_mm_srai_epi32(value, 31), value);
+    // finite here, so the larger of the value and 0 truncates as the truncation clamped
+    return V::Trunc(V::MaxZero(V::Add(V::Mul(top, omfy), V::Mul(bottom, fy))));
 }
 
-// The four neighbours c00, c10, c01, c11 of the lanes in `wanted` (32-bit lane masks), 0
-// where a neighbour lies outside the source.
+// The four neighbours c00, c10, c01, c11 of the wanted lanes, 0 where a neighbour lies
+// outside the source.
 template <class V>
-static inline void LanesNeighbours(const LanesSource& source, __m128i xa, __m128i ya, __m128i xb,
-                                   __m128i yb, __m128i wanted, __m128i (&c)[4])
+static inline void LanesNeighbours(const LanesSource& source, typename V::I xa, typename V::I ya,
+                                   typename V::I xb, typename V::I yb, typename V::IM wanted,
+                                   typename V::I (&c)[4])
 {
-    const __m128i minusOne = _mm_set1_epi32(-1);
-    const __m128i width = source.width;
-    const __m128i height = source.height;
+    using I = typename V::I;
+    using IM = typename V::IM;
+    const I minusOne = V::ISet(-1);
+    const I one = V::ISet(1);
+    const I width = V::ISet(source.width);
+    const I height = V::ISet(source.height);
+    const IM inXa = V::IAnd(V::IGt(xa, minusOne), V::IGt(width, xa));
+    const IM inXb = V::IAnd(V::IGt(xb, minusOne), V::IGt(width, xb));
+    const IM inYa = V::IAnd(V::IGt(ya, minusOne), V::IGt(height, ya));
+    const IM inYb = V::IAnd(V::IGt(yb, minusOne), V::IGt(height, yb));
     // Most lanes read a 2 x 2 block wholly inside the source: xb = xa + 1 and yb = ya + 1,
-    // both in range. Then each lane's neighbours are two pairs of adjacent words.
-    const __m128i inner = _mm_and_si128(
-        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(xa, minusOne), _mm_cmpgt_epi32(width, xb)),
-                      _mm_cmpeq_epi32(xb, _mm_sub_epi32(xa, minusOne))),
-        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(ya, minusOne), _mm_cmpgt_epi32(height, yb)),
-                      _mm_cmpeq_epi32(yb, _mm_sub_epi32(ya, minusOne))));
-    if (_mm_movemask_epi8(_mm_andnot_si128(inner, wanted)) == 0) {
+    // all four in range. Then each lane's neighbours are two pairs of adjacent words.
+    const IM inner = V::IAnd(V::IAnd(V::IAnd(inXa, inXb), V::IEq(xb, V::IAdd(xa, one))),
+                             V::IAnd(V::IAnd(inYa, inYb), V::IEq(yb, V::IAdd(ya, one))));
+    if (V::Covers(inner, wanted)) {
         V::Blocks(source, xa, ya, wanted, c);
         return;
     }
-    const __m128i inXa = _mm_and_si128(_mm_cmpgt_epi32(xa, minusOne), _mm_cmplt_epi32(xa, width));
-    const __m128i inXb = _mm_and_si128(_mm_cmpgt_epi32(xb, minusOne), _mm_cmplt_epi32(xb, width));
-    const __m128i inYa =
-        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(ya, minusOne), _mm_cmplt_epi32(ya, height)),
-                      wanted);
-    const __m128i inYb =
-        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(yb, minusOne), _mm_cmplt_epi32(yb, height)),
-                      wanted);
-    c[0] = V::Gather(source, xa, ya, _mm_and_si128(inXa, inYa));
-    c[1] = V::Gather(source, xb, ya, _mm_and_si128(inXb, inYa));
-    c[2] = V::Gather(source, xa, yb, _mm_and_si128(inXa, inYb));
-    c[3] = V::Gather(source, xb, yb, _mm_and_si128(inXb, inYb));
+    const IM wantedYa = V::IAnd(inYa, wanted);
+    const IM wantedYb = V::IAnd(inYb, wanted);
+    c[0] = V::Gather(source, xa, ya, V::IAnd(inXa, wantedYa));
+    c[1] = V::Gather(source, xb, ya, V::IAnd(inXb, wantedYa));
+    c[2] = V::Gather(source, xa, yb, V::IAnd(inXa, wantedYb));
+    c[3] = V::Gather(source, xb, yb, V::IAnd(inXb, wantedYb));
 }
 
-// The bilinear colour at (sx, sy) for the lanes in `wanted` (32-bit lane masks).
+// The bilinear colours at (sx, sy) for the wanted lanes.
 template <class V>
-static inline __m128i LanesSample(const LanesSource& source, typename V::D sx, typename V::D sy,
-                                  __m128i wanted)
+static inline typename V::I LanesSample(const LanesSource& source, typename V::D sx,
+                                        typename V::D sy, typename V::IM wanted)
 {
     using D = typename V::D;
+    using I = typename V::I;
     const D one = V::Set(1.0);
-    const __m128i xa = V::Trunc(sx);
-    const __m128i ya = V::Trunc(sy);
-    const __m128i xb = V::Trunc(V::Add(sx, one));  // (x + 1) truncated, not xa + 1
-    const __m128i yb = V::Trunc(V::Add(sy, one));
+    const I xa = V::Trunc(sx);
+    const I ya = V::Trunc(sy);
+    const I xb = V::Trunc(V::Add(sx, one));  // (x + 1) truncated, not xa + 1
+    const I yb = V::Trunc(V::Add(sy, one));
     const D fx = V::Sub(sx, V::Widen(xa));
     const D fy = V::Sub(sy, V::Widen(ya));
     const D omfx = V::Sub(one, fx);
     const D omfy = V::Sub(one, fy);
-    __m128i c[4];
+    I c[4];
     LanesNeighbours<V>(source, xa, ya, xb, yb, wanted, c);
-    const __m128i red = LanesChannel<V, 2>(c, fx, omfx, fy, omfy);
-    const __m128i green = LanesChannel<V, 1>(c, fx, omfx, fy, omfy);
-    const __m128i blue = LanesChannel<V, 0>(c, fx, omfx, fy, omfy);
-    const __m128i rgb =
-        _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
-    return _mm_or_si128(rgb, _mm_set1_epi32(static_cast<int32_t>(0xFF000000u)));
+    return V::Pack(LanesChannel<V, 2>(c, fx, omfx, fy, omfy), LanesChannel<V, 1>(c, fx, omfx, fy, omfy),
+                   LanesChannel<V, 0>(c, fx, omfx, fy, omfy));
 }
 
-// One 32-bit lane mask per bit of `bits`.
-static inline __m128i LanesMask(int bits)
-{
-    const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
-    return _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(bits), lanes), lanes);
-}
+// One row segment of at most kBlockChunks chunks, taken through the warp in stages: every
+// stage runs over all chunks before the next begins. A chunk's whole chain of dependent
+// operations (roots, divisions, s, sampling) is too long for the processor to keep several
+// chunks under way; the stages' short chains of independent chunks overlap well.
+constexpr int kBlockChunks = 16;
+
+template <class V>
+struct LanesBlock {
+    using D = typename V::D;
+    using M = typename V::M;
+    D first[kBlockChunks];   // t1, or the root's numerator before the division
+    D second[kBlockChunks];  // t2, likewise
+    M okFirst[kBlockChunks];
+    M okSecond[kBlockChunks];
+    D sampleX[kBlockChunks];
+    D sampleY[kBlockChunks];
+    int accepted[kBlockChunks];  // Bits of the lanes to write
+};
 
 template <class V, QuadCase kCase>
 static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const PixelBuffer& target)
 {
     using D = typename V::D;
+    using M = typename V::M;
     constexpr int kLanes = V::kLanes;
     const D one = V::Set(1.0);
     const D iota = V::Iota();
-    const D none = V::Set(0.0);
-    const D all = V::Eq(one, one);
+    const D zero = V::Set(0.0);
+    const M none = V::None();
+    const M all = V::All();
     const D ay = V::Set(q.ay);
     const D k1b = V::Set(q.k1b);
     const D k1d = V::Set(q.k1d);
     const D y13 = V::Set(q.y13);
     const D x3 = V::Set(q.x3);
     const D k2x2 = V::Set(q.k2x2);
+    const D k2x2Inverse = V::Set(q.k2x2Inverse);
     const D k2x4 = V::Set(q.k2x4);
     const D sourceLeft = V::Set(q.sourceLeft);
     const D sourceTop = V::Set(q.sourceTop);
     const D sourceWidth = V::Set(q.sourceWidth);
     const D sourceHeight = V::Set(q.sourceHeight);
     const LanesSource lanesSource{static_cast<const uint32_t*>(source.pixels), source.stride / 4,
-                                  _mm_set1_epi32(static_cast<int32_t>(source.width)),
-                                  _mm_set1_epi32(static_cast<int32_t>(source.height)),
-                                  _mm_set1_epi32(source.stride / 4)};
-    // A block of chunks is solved first and sampled after: two short chains of dependent
-    // operations per chunk instead of one long one, so that more chunks are under way at once.
-    constexpr int kBlockChunks = 16;
-    alignas(32) double sampleX[kBlockChunks * kLanes];
-    alignas(32) double sampleY[kBlockChunks * kLanes];
-    int acceptedBits[kBlockChunks];
+                                  static_cast<int32_t>(source.width),
+                                  static_cast<int32_t>(source.height)};
+    LanesBlock<V> b;
 
     for (int64_t y = q.yStart; y <= q.yEnd; ++y) {
         uint32_t* row = target.Row(static_cast<uint32_t>(y));
@@ -180,89 +201,143 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
         const D k1c = V::Set(q.ax * yy3);   // Ax(Y - y3)
         const D k0b = V::Set(q.x13 * yy3);  // (x1 - x3)(Y - y3)
         for (int64_t blockX = q.xStart; blockX <= q.xEnd; blockX += kBlockChunks * kLanes) {
-        const int64_t blockEnd =
-            q.xEnd - blockX < kBlockChunks * kLanes ? q.xEnd : blockX + kBlockChunks * kLanes - 1;
-        int chunks = 0;
-        int blockBits = 0;
-        for (int64_t x = blockX; x <= blockEnd; x += kLanes, ++chunks) {
-            acceptedBits[chunks] = 0;
-            const int64_t remaining = q.xEnd - x + 1;
-            const D valid =
-                remaining >= kLanes ? all : V::Lt(iota, V::Set(static_cast<double>(remaining)));
-            const D xd = V::Add(V::Set(static_cast<double>(x)), iota);
-            D t;
-            D s;
-            D accept;
-            if constexpr (kCase == QuadCase::Vertical) {
-                t = V::Div(V::Sub(xd, V::Set(q.x1)), V::Set(q.x01));
-                const D okT = V::And(LanesInPatch<V>(t), valid);
-                if (V::Bits(okT) == 0)
+            const int64_t left = q.xEnd - blockX + 1;  // pixels from blockX to the row's end
+            const int chunks = left >= kBlockChunks * kLanes ? kBlockChunks
+                                                             : static_cast<int>((left + kLanes - 1) / kLanes);
+            const D blockXd = V::Set(static_cast<double>(blockX));
+
+            // Stage 1: the candidates' t, or for the quadratic the roots' numerators and
+            // which of them may lie in the patch.
+            int any = 0;
+            for (int j = 0; j < chunks; ++j) {
+                const int64_t remaining = left - int64_t(j) * kLanes;
+                const M valid =
+                    remaining >= kLanes ? all : V::Lt(iota, V::Set(static_cast<double>(remaining)));
+                // whole numbers: the sum is exact in any order
+                const D xd = V::Add(V::Add(blockXd, V::Set(static_cast<double>(j * kLanes))), iota);
+                if constexpr (kCase == QuadCase::Vertical) {
+                    const D t = V::Div(V::Sub(xd, V::Set(q.x1)), V::Set(q.x01));
+                    b.first[j] = t;
+                    b.okFirst[j] = V::And(LanesInPatch<V>(t), valid);
+                    b.okSecond[j] = none;
+                    any |= V::Bits(b.okFirst[j]);
                     continue;
-                const D w = V::Sub(one, t);
-                const D ly = V::Add(V::Set(q.y2), V::Mul(w, V::Set(q.y32)));
-                const D uy = V::Add(V::Set(q.y0), V::Mul(w, V::Set(q.y10)));
-                s = V::Div(V::Sub(yd, ly), V::Sub(uy, ly));
-                accept = V::And(okT, LanesInPatch<V>(s));
-            } else {
+                }
                 const D dx3 = V::Sub(xd, x3);
                 // k1 = Ay(X - x3) + (y1 - y3)(x3 - x2) - Ax(Y - y3) - (x1 - x3)(y3 - y2)
                 const D k1 = V::Sub(V::Sub(V::Add(V::Mul(ay, dx3), k1b), k1c), k1d);
                 const D k0 = V::Sub(V::Mul(y13, dx3), k0b);
                 if constexpr (kCase == QuadCase::Linear) {
                     // k1 = 0 gives an infinite or NaN t, which the test rejects
-                    t = V::Div(V::Neg(k0), k1);
-                    const D okT = V::And(LanesInPatch<V>(t), valid);
-                    if (V::Bits(okT) == 0)
-                        continue;
-                    s = LanesSolveS<V>(q, t, xd, yd, okT);
-                    accept = V::And(okT, LanesInPatch<V>(s));
+                    const D t = V::Div(V::Neg(k0), k1);
+                    b.first[j] = t;
+                    b.okFirst[j] = V::And(LanesInPatch<V>(t), valid);
+                    b.okSecond[j] = none;
+                    any |= V::Bits(b.okFirst[j]);
                 } else {
-                    // a negative discriminant gives a NaN root, which the test rejects
+                    // a negative discriminant gives NaN roots, which the test rejects
                     const D delta = V::Sub(V::Mul(k1, k1), V::Mul(k2x4, k0));
                     const D r = V::Sqrt(delta);
-                    const D t1 = V::Div(V::Sub(r, k1), k2x2);
-                    const D t2 = V::Div(V::Sub(V::Neg(k1), r), k2x2);
-                    const D ok1 = V::And(LanesInPatch<V>(t1), valid);
-                    const D ok2 = V::And(LanesInPatch<V>(t2), valid);
-                    if (V::Bits(V::Or(ok1, ok2)) == 0)
+                    const D n1 = V::Sub(r, k1);           // t1 = n1 / (2 k2)
+                    const D n2 = V::Sub(V::Neg(k1), r);  // t2 = n2 / (2 k2)
+                    b.first[j] = n1;
+                    b.second[j] = n2;
+                    // Most chunks have one root far outside the patch; the product with the
+                    // reciprocal shows that without the division (see screenRoots).
+                    if (q.screenRoots) {
+                        b.okFirst[j] = LanesMayBeInPatch<V>(V::Mul(n1, k2x2Inverse), valid);
+                        b.okSecond[j] = LanesMayBeInPatch<V>(V::Mul(n2, k2x2Inverse), valid);
+                    } else {
+                        b.okFirst[j] = valid;
+                        b.okSecond[j] = valid;
+                    }
+                    any |= V::Bits(V::Or(b.okFirst[j], b.okSecond[j]));
+                }
+            }
+            if (any == 0)
+                continue;
+
+            // Stage 2, quadratic only: the divisions of the roots that may lie in the patch.
+            if constexpr (kCase == QuadCase::Quadratic) {
+                any = 0;
+                for (int j = 0; j < chunks; ++j) {
+                    const int may1 = V::Bits(b.okFirst[j]);
+                    const int may2 = V::Bits(b.okSecond[j]);
+                    if ((may1 | may2) == 0)
                         continue;
-                    D s1 = none;
-                    D s2 = none;
-                    D accept1 = none;
-                    D accept2 = none;
-                    if (V::Bits(ok1) != 0) {
+                    const D t1 = may1 != 0 ? V::Div(b.first[j], k2x2) : zero;
+                    const D t2 = may2 != 0 ? V::Div(b.second[j], k2x2) : zero;
+                    b.first[j] = t1;
+                    b.second[j] = t2;
+                    b.okFirst[j] = V::And(LanesInPatch<V>(t1), b.okFirst[j]);
+                    b.okSecond[j] = V::And(LanesInPatch<V>(t2), b.okSecond[j]);
+                    any |= V::Bits(V::Or(b.okFirst[j], b.okSecond[j]));
+                }
+                if (any == 0)
+                    continue;
+            }
+
+            // Stage 3: s of every candidate whose t passed, the test of s, and the source
+            // point of the candidate that stays (the second, when both pass).
+            any = 0;
+            for (int j = 0; j < chunks; ++j) {
+                b.accepted[j] = 0;
+                const M ok1 = b.okFirst[j];
+                const M ok2 = b.okSecond[j];
+                const int bits1 = V::Bits(ok1);
+                const int bits2 = V::Bits(ok2);
+                if ((bits1 | bits2) == 0)
+                    continue;
+                const D xd = V::Add(V::Add(blockXd, V::Set(static_cast<double>(j * kLanes))), iota);
+                const D t1 = b.first[j];
+                D t = t1;
+                D s;
+                M accept;
+                if constexpr (kCase == QuadCase::Vertical) {
+                    const D w = V::Sub(one, t1);
+                    const D ly = V::Add(V::Set(q.y2), V::Mul(w, V::Set(q.y32)));
+                    const D uy = V::Add(V::Set(q.y0), V::Mul(w, V::Set(q.y10)));
+                    s = V::Div(V::Sub(yd, ly), V::Sub(uy, ly));
+                    accept = V::And(ok1, LanesInPatch<V>(s));
+                } else {
+                    D s1 = zero;
+                    M accept1 = none;
+                    if (bits1 != 0) {
                         s1 = LanesSolveS<V>(q, t1, xd, yd, ok1);
                         accept1 = V::And(ok1, LanesInPatch<V>(s1));
                     }
-                    if (V::Bits(ok2) != 0) {
-                        s2 = LanesSolveS<V>(q, t2, xd, yd, ok2);
-                        accept2 = V::And(ok2, LanesInPatch<V>(s2));
+                    s = s1;
+                    accept = accept1;
+                    if (bits2 != 0) {
+                        const D t2 = b.second[j];
+                        const D s2 = LanesSolveS<V>(q, t2, xd, yd, ok2);
+                        const M accept2 = V::And(ok2, LanesInPatch<V>(s2));
+                        // the second root is written last, so its colour stays
+                        t = V::Blend(accept2, t1, t2);
+                        s = V::Blend(accept2, s1, s2);
+                        accept = V::Or(accept1, accept2);
                     }
-                    // the second root is written last, so its colour stays
-                    t = V::Blend(accept2, t1, t2);
-                    s = V::Blend(accept2, s1, s2);
-                    accept = V::Or(accept1, accept2);
                 }
+                const int bits = V::Bits(accept);
+                if (bits == 0)
+                    continue;
+                b.accepted[j] = bits;
+                any |= bits;
+                b.sampleX[j] = V::Add(sourceLeft, V::Mul(sourceWidth, V::Sub(one, t)));
+                b.sampleY[j] = V::Add(sourceTop, V::Mul(sourceHeight, V::Sub(one, s)));
             }
-            const int bits = V::Bits(accept);
-            if (bits == 0)
+            if (any == 0)
                 continue;
-            acceptedBits[chunks] = bits;
-            blockBits |= bits;
-            V::Save(sampleX + chunks * kLanes, V::Add(sourceLeft, V::Mul(sourceWidth, V::Sub(one, t))));
-            V::Save(sampleY + chunks * kLanes, V::Add(sourceTop, V::Mul(sourceHeight, V::Sub(one, s))));
-        }
-        if (blockBits == 0)
-            continue;
-        for (int j = 0; j < chunks; ++j) {
-            const int bits = acceptedBits[j];
-            if (bits == 0)
-                continue;
-            const __m128i wanted = LanesMask(bits);
-            const D sx = V::Load(sampleX + j * kLanes);
-            const D sy = V::Load(sampleY + j * kLanes);
-            V::Store(row + blockX + j * kLanes, wanted, bits, LanesSample<V>(lanesSource, sx, sy, wanted));
-        }
+
+            // Stage 4: sampling and the writes.
+            for (int j = 0; j < chunks; ++j) {
+                const int bits = b.accepted[j];
+                if (bits == 0)
+                    continue;
+                const typename V::IM wanted = V::MaskOfBits(bits);
+                V::Store(row + blockX + j * kLanes, wanted,
+                         LanesSample<V>(lanesSource, b.sampleX[j], b.sampleY[j], wanted));
+            }
         }
     }
 }

@@ -19,6 +19,12 @@ struct QuadSetup {
     double ay = 0.0;    // Ay = y0 - y1 - y2 + y3
     double k2x2 = 0.0;  // 2 * k2
     double k2x4 = 0.0;  // 4 * k2
+    // 1 / (2 k2), and whether both are normal numbers well inside the exponent range. Then a
+    // root n / (2 k2) and its estimate n * (1 / (2 k2)) differ by at most 2.3e-16 times the
+    // root (or both are tiny), so an estimate outside [kScreenLow, kScreenHigh] proves the
+    // root outside the patch.
+    double k2x2Inverse = 0.0;
+    bool screenRoots = false;
     double k1b = 0.0;   // (y1 - y3) * (x3 - x2)
     double k1d = 0.0;   // (x1 - x3) * (y3 - y2)
     double y13 = 0.0;   // y1 - y3
@@ -39,6 +45,8 @@ struct QuadSetup {
 
 inline constexpr double kPatchLow = -kPatchTolerance;
 inline constexpr double kPatchHigh = 1.0 + kPatchTolerance;
+inline constexpr double kScreenLow = kPatchLow - 1e-6;
+inline constexpr double kScreenHigh = kPatchHigh + 1e-6;
 
 // True when the buffer has pixels to read or write: a successful lock of a non-empty image.
 bool IsUsableBuffer(const PixelBuffer& buffer);

@@ -106,10 +106,11 @@ int64_t TruncateCorner(double v)
 // Two lanes of SSE2, the instruction set every x86-64 processor has.
 struct Sse2Lanes {
     using D = __m128d;
+    using M = __m128d;
+    using I = __m128i;  // the low two lanes
+    using IM = __m128i;
     static constexpr int kLanes = 2;
 
-    static D Load(const double* at) { return _mm_load_pd(at); }
-    static void Save(double* at, D v) { _mm_store_pd(at, v); }
     static D Set(double v) { return _mm_set1_pd(v); }
     static D Iota() { return _mm_setr_pd(0.0, 1.0); }
     static D Add(D a, D b) { return _mm_add_pd(a, b); }
@@ -118,21 +119,43 @@ struct Sse2Lanes {
     static D Div(D a, D b) { return _mm_div_pd(a, b); }
     static D Sqrt(D a) { return _mm_sqrt_pd(a); }
     static D Neg(D a) { return _mm_xor_pd(a, _mm_set1_pd(-0.0)); }
-    static D Ge(D a, D b) { return _mm_cmpge_pd(a, b); }
-    static D Le(D a, D b) { return _mm_cmple_pd(a, b); }
-    static D Lt(D a, D b) { return _mm_cmplt_pd(a, b); }
-    static D Eq(D a, D b) { return _mm_cmpeq_pd(a, b); }
-    static D And(D a, D b) { return _mm_and_pd(a, b); }
-    static D Or(D a, D b) { return _mm_or_pd(a, b); }
-    static D Blend(D mask, D a, D b) { return _mm_or_pd(_mm_and_pd(mask, b), _mm_andnot_pd(mask, a)); }
-    static int Bits(D mask) { return _mm_movemask_pd(mask); }
-    static __m128i Narrow(D mask)
+    static D MaxZero(D a) { return _mm_max_pd(a, _mm_setzero_pd()); }
+    static M Ge(D a, D b) { return _mm_cmpge_pd(a, b); }
+    static M Le(D a, D b) { return _mm_cmple_pd(a, b); }
+    static M Lt(D a, D b) { return _mm_cmplt_pd(a, b); }
+    static M Eq(D a, D b) { return _mm_cmpeq_pd(a, b); }
+    static M And(M a, M b) { return _mm_and_pd(a, b); }
+    static M Or(M a, M b) { return _mm_or_pd(a, b); }
+    static M AndNot(M a, M b) { return _mm_andnot_pd(a, b); }
+    static D Blend(M mask, D a, D b) { return _mm_or_pd(_mm_and_pd(mask, b), _mm_andnot_pd(mask, a)); }
+    static int Bits(M mask) { return _mm_movemask_pd(mask); }
+    static M All() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
+    static M None() { return _mm_setzero_pd(); }
+    static IM Narrow(M mask) { return _mm_shuffle_epi32(_mm_castpd_si128(mask), _MM_SHUFFLE(3, 3, 2, 0)); }
+    static IM MaskOfBits(int bits)
     {
-        return _mm_shuffle_epi32(_mm_castpd_si128(mask), _MM_SHUFFLE(3, 3, 2, 0));
+        const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
+        return _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(bits), lanes), lanes);
     }
-    static __m128i Trunc(D a) { return _mm_cvttpd_epi32(a); }
-    static D Widen(__m128i a) { return _mm_cvtepi32_pd(a); }
-    static __m128i Gather(const LanesSource& source, __m128i x, __m128i y, __m128i mask)
+    static I Trunc(D a) { return _mm_cvttpd_epi32(a); }
+    static D Widen(I a) { return _mm_cvtepi32_pd(a); }
+    static I ISet(int32_t v) { return _mm_set1_epi32(v); }
+    static I IAdd(I a, I b) { return _mm_add_epi32(a, b); }
+    static IM IGt(I a, I b) { return _mm_cmpgt_epi32(a, b); }
+    static IM IEq(I a, I b) { return _mm_cmpeq_epi32(a, b); }
+    static IM IAnd(IM a, IM b) { return _mm_and_si128(a, b); }
+    static bool Covers(IM inner, IM wanted) { return _mm_movemask_epi8(_mm_andnot_si128(inner, wanted)) == 0; }
+    template <int kByte>
+    static I Byte(I words)
+    {
+        return _mm_and_si128(_mm_srli_epi32(words, 8 * kByte), _mm_set1_epi32(0xFF));
+    }
+    static I Pack(I red, I green, I blue)
+    {
+        const __m128i rgb = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
+        return _mm_or_si128(rgb, _mm_set1_epi32(static_cast<int32_t>(0xFF000000u)));
+    }
+    static I Gather(const LanesSource& source, I x, I y, IM mask)
     {
         alignas(16) int32_t xs[4];
         alignas(16) int32_t ys[4];
@@ -143,17 +166,12 @@ struct Sse2Lanes {
         uint32_t words[2] = {0, 0};
         for (int i = 0; i < kLanes; ++i) {
             if (ms[i] != 0)
-                words[i] = source.pixels[ys[i] * source.strideWords + xs[i]];
+                words[i] = source.pixels[ptrdiff_t(ys[i]) * source.strideWords + xs[i]];
         }
         return _mm_setr_epi32(static_cast<int32_t>(words[0]), static_cast<int32_t>(words[1]), 0, 0);
     }
-    template <int kByte>
-    static __m128i Byte(__m128i words)
-    {
-        return _mm_and_si128(_mm_srli_epi32(words, 8 * kByte), _mm_set1_epi32(0xFF));
-    }
     // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
-    static void Blocks(const LanesSource& source, __m128i x, __m128i y, __m128i wanted, __m128i (&c)[4])
+    static void Blocks(const LanesSource& source, I x, I y, IM wanted, I (&c)[4])
     {
         alignas(16) int32_t xs[4];
         alignas(16) int32_t ys[4];
@@ -161,8 +179,8 @@ struct Sse2Lanes {
         _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
         _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
         _mm_store_si128(reinterpret_cast<__m128i*>(ms), wanted);
-        const uint32_t* p0 = source.pixels + (ms[0] ? ys[0] * source.strideWords + xs[0] : 0);
-        const uint32_t* p1 = source.pixels + (ms[1] ? ys[1] * source.strideWords + xs[1] : 0);
+        const uint32_t* p0 = source.pixels + (ms[0] ? ptrdiff_t(ys[0]) * source.strideWords + xs[0] : 0);
+        const uint32_t* p1 = source.pixels + (ms[1] ? ptrdiff_t(ys[1]) * source.strideWords + xs[1] : 0);
         // c00 and c10 of both lanes, then c01 and c11
         const __m128i top = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
                                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)));
@@ -174,8 +192,9 @@ struct Sse2Lanes {
         c[2] = _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 2, 0));
         c[3] = _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 3, 1));
     }
-    static void Store(uint32_t* at, __m128i /*mask*/, int bits, __m128i words)
+    static void Store(uint32_t* at, IM mask, I words)
     {
+        const int bits = _mm_movemask_ps(_mm_castsi128_ps(mask));
         if (bits & 1)
             at[0] = static_cast<uint32_t>(_mm_cvtsi128_si32(words));
         if (bits & 2)
@@ -242,6 +261,9 @@ bool PrepareQuad(const QuadWarpJob& quad, const PixelBuffer& source, const Pixel
     const double k2 = (x3 - x2) * q.ay - (y3 - y2) * q.ax;
     q.k2x2 = 2.0 * k2;
     q.k2x4 = 4.0 * k2;
+    const double magnitude = std::fabs(q.k2x2);
+    q.screenRoots = magnitude >= 0x1p-1000 && magnitude <= 0x1p1000;
+    q.k2x2Inverse = q.screenRoots ? 1.0 / q.k2x2 : 0.0;
     q.k1b = (y1 - y3) * (x3 - x2);
     q.k1d = (x1 - x3) * (y3 - y2);
     q.y13 = y1 - y3;

@@ -36,10 +36,11 @@ namespace {
 
 struct Avx2Lanes {
     using D = __m256d;
+    using M = __m256d;
+    using I = __m128i;
+    using IM = __m128i;
     static constexpr int kLanes = 4;
 
-    static D Load(const double* at) { return _mm256_load_pd(at); }
-    static void Save(double* at, D v) { _mm256_store_pd(at, v); }
     static D Set(double v) { return _mm256_set1_pd(v); }
     static D Iota() { return _mm256_setr_pd(0.0, 1.0, 2.0, 3.0); }
     static D Add(D a, D b) { return _mm256_add_pd(a, b); }
@@ -48,43 +49,64 @@ struct Avx2Lanes {
     static D Div(D a, D b) { return _mm256_div_pd(a, b); }
     static D Sqrt(D a) { return _mm256_sqrt_pd(a); }
     static D Neg(D a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
-    static D Ge(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
-    static D Le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
-    static D Lt(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
-    static D Eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
-    static D And(D a, D b) { return _mm256_and_pd(a, b); }
-    static D Or(D a, D b) { return _mm256_or_pd(a, b); }
-    static D Blend(D mask, D a, D b) { return _mm256_blendv_pd(a, b, mask); }
-    static int Bits(D mask) { return _mm256_movemask_pd(mask); }
-    static __m128i Narrow(D mask)
+    static D MaxZero(D a) { return _mm256_max_pd(a, _mm256_setzero_pd()); }
+    static M Ge(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+    static M Le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+    static M Lt(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+    static M Eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+    static M And(M a, M b) { return _mm256_and_pd(a, b); }
+    static M Or(M a, M b) { return _mm256_or_pd(a, b); }
+    static M AndNot(M a, M b) { return _mm256_andnot_pd(a, b); }
+    static D Blend(M mask, D a, D b) { return _mm256_blendv_pd(a, b, mask); }
+    static int Bits(M mask) { return _mm256_movemask_pd(mask); }
+    static M All() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1)); }
+    static M None() { return _mm256_setzero_pd(); }
+    static IM Narrow(M mask)
     {
         const __m128 low = _mm_castpd_ps(_mm256_castpd256_pd128(mask));
         const __m128 high = _mm_castpd_ps(_mm256_extractf128_pd(mask, 1));
         return _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
     }
-    static __m128i Trunc(D a) { return _mm256_cvttpd_epi32(a); }
-    static D Widen(__m128i a) { return _mm256_cvtepi32_pd(a); }
-    static __m128i Gather(const LanesSource& source, __m128i x, __m128i y, __m128i mask)
+    static IM MaskOfBits(int bits)
     {
-        // Lanes whose mask is clear read nothing, so their index may be anything.
-        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, source.stride), x);
-        return _mm_mask_i32gather_epi32(_mm_setzero_si128(),
-                                        reinterpret_cast<const int*>(source.pixels), index, mask, 4);
+        const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
+        return _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(bits), lanes), lanes);
     }
+    static I Trunc(D a) { return _mm256_cvttpd_epi32(a); }
+    static D Widen(I a) { return _mm256_cvtepi32_pd(a); }
+    static I ISet(int32_t v) { return _mm_set1_epi32(v); }
+    static I IAdd(I a, I b) { return _mm_add_epi32(a, b); }
+    static IM IGt(I a, I b) { return _mm_cmpgt_epi32(a, b); }
+    static IM IEq(I a, I b) { return _mm_cmpeq_epi32(a, b); }
+    static IM IAnd(IM a, IM b) { return _mm_and_si128(a, b); }
+    static bool Covers(IM inner, IM wanted) { return _mm_testc_si128(inner, wanted) != 0; }
     template <int kByte>
-    static __m128i Byte(__m128i words)
+    static I Byte(I words)
     {
         constexpr char k = kByte;
         constexpr char z = -128;  // a clear byte
         return _mm_shuffle_epi8(words, _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z,
                                                      k + 12, z, z, z));
     }
-    // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
-    static void Blocks(const LanesSource& source, __m128i x, __m128i y, __m128i wanted, __m128i (&c)[4])
+    static I Pack(I red, I green, I blue)
     {
-        alignas(16) int32_t at[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at),
-                        _mm_and_si128(_mm_add_epi32(_mm_mullo_epi32(y, source.stride), x), wanted));
+        const __m128i rgb = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
+        return _mm_or_si128(rgb, _mm_set1_epi32(static_cast<int32_t>(0xFF000000u)));
+    }
+    static I Gather(const LanesSource& source, I x, I y, IM mask)
+    {
+        // Lanes whose mask is clear read nothing, so their index may be anything.
+        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, _mm_set1_epi32(source.strideWords)), x);
+        return _mm_mask_i32gather_epi32(_mm_setzero_si128(),
+                                        reinterpret_cast<const int*>(source.pixels), index, mask, 4);
+    }
+    // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
+    static void Blocks(const LanesSource& source, I x, I y, IM wanted, I (&c)[4])
+    {
+        const __m128i index = _mm_and_si128(
+            _mm_add_epi32(_mm_mullo_epi32(y, _mm_set1_epi32(source.strideWords)), x), wanted);
+        const int32_t at[4] = {_mm_cvtsi128_si32(index), _mm_extract_epi32(index, 1),
+                               _mm_extract_epi32(index, 2), _mm_extract_epi32(index, 3)};
         __m128i top[4];
         __m128i bottom[4];
         for (int i = 0; i < 4; ++i) {
@@ -102,7 +124,7 @@ struct Avx2Lanes {
         c[2] = _mm_castps_si128(_mm_shuffle_ps(bottom01, bottom23, _MM_SHUFFLE(2, 0, 2, 0)));
         c[3] = _mm_castps_si128(_mm_shuffle_ps(bottom01, bottom23, _MM_SHUFFLE(3, 1, 3, 1)));
     }
-    static void Store(uint32_t* at, __m128i mask, int /*bits*/, __m128i words)
+    static void Store(uint32_t* at, IM mask, I words)
     {
         _mm_maskstore_epi32(reinterpret_cast<int*>(at), mask, words);
     }
