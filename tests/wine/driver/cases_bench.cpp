@@ -49,6 +49,7 @@ static Timing TimeRepaints(HWND pane, int n)
 int CaseBench()
 {
     int repeats = gContext.args.empty() ? 20 : std::max(1, _wtoi(gContext.args[0].c_str()));
+    gSendTimeoutMs = 300000;  // a paste of 48 MB and whole-canvas paints take their time
     App app;
     if (!app.Start())
         return 1;

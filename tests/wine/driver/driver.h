@@ -100,6 +100,9 @@ void KillLeftovers();
 // Parks the real pointer in the desktop corner the program does not cover.
 void ParkPointer();
 
+// Sends with SMTO_ABORTIFHUNG and a timeout of gSendTimeoutMs (5 s unless a case needs
+// more); a timeout is a failed check.
+extern DWORD gSendTimeoutMs;
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LPARAM PackPoint(int x, int y);
 

@@ -279,12 +279,14 @@ POINT App::ClientOrigin(HWND hwnd) const
     return p;
 }
 
+DWORD gSendTimeoutMs = 5000;
+
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
-        Check(false, "message 0x%x to %p was not answered within 5 s (error %lu)", msg,
-              (void*)hwnd, GetLastError());
+    if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, gSendTimeoutMs, &result))
+        Check(false, "message 0x%x to %p was not answered within %lu ms (error %lu)", msg, (void*)hwnd,
+              gSendTimeoutMs, GetLastError());
     return LRESULT(result);
 }
 
