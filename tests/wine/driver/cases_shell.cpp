@@ -439,7 +439,7 @@ static std::wstring MessageText(HWND dialog)
     return found;
 }
 
-static bool CheckAboutOpensWith(App& app, const char* how, const std::function<void()>& press)
+static bool CheckAboutOpensWith(App& app, const char* how, const char* shot, const std::function<void()>& press)
 {
     int before = gFailures;
     press();
@@ -451,7 +451,7 @@ static bool CheckAboutOpensWith(App& app, const char* how, const std::function<v
     std::wstring want = L"vorlin version 014\n";
     CHECK(text.compare(0, want.size(), want) == 0 && text.size() > want.size(),
           "%s: About text is '%s', expected 'vorlin version 014' and a second line", how, Narrow(text).c_str());
-    Screenshot(std::string("about-") + (how[0] == 'A' ? "alt" : "command"));
+    Screenshot(shot);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     CHECK(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the About box did not close on OK", how);
     return gFailures == before;
@@ -462,15 +462,15 @@ int CaseAbout()
     App app;
     if (!app.Start())
         return 1;
-    CheckAboutOpensWith(app, "WM_COMMAND 104", [&] { PostMessageW(app.main, WM_COMMAND, 104, 0); });
+    CheckAboutOpensWith(app, "WM_COMMAND 104", "about-command", [&] { PostMessageW(app.main, WM_COMMAND, 104, 0); });
     // A posted character bypasses the accelerator check, which reads the real Alt state:
     // real key input from the X server.
     SetForegroundWindow(app.main);
     Pump(100);
-    CheckAboutOpensWith(app, "Alt+'?' typed", [&] { RealInput("key alt+question"); });
+    CheckAboutOpensWith(app, "Alt+'?' typed", "about-alt-question", [&] { RealInput("key alt+question"); });
     SetForegroundWindow(app.main);
     Pump(100);
-    CheckAboutOpensWith(app, "Alt+'/' typed", [&] { RealInput("key alt+slash"); });
+    CheckAboutOpensWith(app, "Alt+'/' typed", "about-alt-slash", [&] { RealInput("key alt+slash"); });
     // A WM_COMMAND the menu does not know gets the default handling: nothing happens.
     PostMessageW(app.main, WM_COMMAND, 40000, 0);
     Pump(300);
