@@ -18,8 +18,8 @@ namespace {
 
 // One recompute tests at most (column points) x (row points) segment pairs; operations that
 // would push that product past the budget are skipped, so one input stays fast.
-constexpr uint64_t kPairBudget = 1u << 15;
-constexpr size_t kMaxCurvePoints = 24;
+constexpr uint64_t kPairBudget = 1u << 13;
+constexpr size_t kMaxCurvePoints = 16;
 
 [[noreturn]] void Fail(const char* what)
 {
