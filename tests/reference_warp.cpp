@@ -244,8 +244,10 @@ std::vector<WarpKernel> KernelsToCompare()
 {
     const WarpKernel before = ActiveWarpKernel();
     std::vector<WarpKernel> kernels{WarpKernel::Scalar, WarpKernel::Sse2};
-    if (SetWarpKernel(WarpKernel::Avx2) == WarpKernel::Avx2)
-        kernels.push_back(WarpKernel::Avx2);
+    for (WarpKernel wide : {WarpKernel::Avx2, WarpKernel::Avx512}) {
+        if (SetWarpKernel(wide) == wide)
+            kernels.push_back(wide);
+    }
     SetWarpKernel(before);
     return kernels;
 }

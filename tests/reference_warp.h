@@ -44,5 +44,5 @@ struct PaddedImage {
 };
 PaddedImage MakePaddedImage(uint32_t width, uint32_t height, uint32_t padWords, uint32_t fill);
 
-// Scalar and SSE2, and AVX2 where the processor and the build have it.
+// Scalar and SSE2, and AVX2 and AVX-512 where the processor and the build have them.
 std::vector<WarpKernel> KernelsToCompare();

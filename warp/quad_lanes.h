@@ -28,7 +28,7 @@ struct LanesSource {
 // - masks: And, Or, AndNot(a, b) = ~a & b, Blend(m, a, b) = m ? b : a, Bits (one bit per
 //   lane), All, None, Narrow (M to IM), MaskOfBits (IM from Bits);
 // - integers: Trunc (toward zero, D to I), Widen (I to D), ISet, IAdd, IGt and IEq giving IM,
-//   IAnd, Covers(inner, wanted) (every wanted lane is inner), Byte<k> (byte k of each lane)
+//   IAnd, First (lane 0), Covers(inner, wanted) (every wanted lane is inner), Byte<k> (byte k of each lane)
 //   and Pack (red, green, blue and alpha 0xFF into words);
 // - memory: Gather (masked source words, 0 where the mask is clear), Blocks (the 2 x 2 blocks
 //   at (xa, ya) of the wanted lanes, all inside the source) and Store (masked target words).
@@ -91,6 +91,13 @@ static inline typename V::I LanesChannel(const typename V::I (&c)[4], typename V
     return V::Trunc(V::MaxZero(V::Add(V::Mul(top, omfy), V::Mul(bottom, fy))));
 }
 
+constexpr int32_t kPrefetchRows = 2;
+
+static inline int32_t LanesClamp(int32_t v, int32_t high)
+{
+    return v < 0 ? 0 : v > high ? high : v;
+}
+
 // The four neighbours c00, c10, c01, c11 of the wanted lanes, 0 where a neighbour lies
 // outside the source.
 template <class V>
@@ -113,6 +120,11 @@ static inline void LanesNeighbours(const LanesSource& source, typename V::I xa, 
     const IM inner = V::IAnd(V::IAnd(V::IAnd(inXa, inXb), V::IEq(xb, V::IAdd(xa, one))),
                              V::IAnd(V::IAnd(inYa, inYb), V::IEq(yb, V::IAdd(ya, one))));
     if (V::Covers(inner, wanted)) {
+        // The next target rows mostly read the next source rows: ask for them early.
+        const int32_t aheadX = LanesClamp(V::First(xa), source.width - 1);
+        const int32_t aheadY = LanesClamp(V::First(ya) + kPrefetchRows, source.height - 1);
+        _mm_prefetch(reinterpret_cast<const char*>(source.pixels + ptrdiff_t(aheadY) * source.strideWords + aheadX),
+                     _MM_HINT_T0);
         V::Blocks(source, xa, ya, wanted, c);
         return;
     }
@@ -162,6 +174,7 @@ struct LanesBlock {
     M okSecond[kBlockChunks];
     D sampleX[kBlockChunks];
     D sampleY[kBlockChunks];
+    typename V::I words[kBlockChunks];
     int accepted[kBlockChunks];  // Bits of the lanes to write
 };
 
@@ -329,14 +342,18 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
             if (any == 0)
                 continue;
 
-            // Stage 4: sampling and the writes.
+            // Stage 4: sampling. The words are kept until the whole block is sampled:
+            // source and target rows often share their offsets within a 4 KiB page, and a
+            // read just after a write to such an address waits for the write.
             for (int j = 0; j < chunks; ++j) {
-                const int bits = b.accepted[j];
-                if (bits == 0)
-                    continue;
-                const typename V::IM wanted = V::MaskOfBits(bits);
-                V::Store(row + blockX + j * kLanes, wanted,
-                         LanesSample<V>(lanesSource, b.sampleX[j], b.sampleY[j], wanted));
+                if (b.accepted[j] != 0)
+                    b.words[j] = LanesSample<V>(lanesSource, b.sampleX[j], b.sampleY[j],
+                                                V::MaskOfBits(b.accepted[j]));
+            }
+            // Stage 5: the writes.
+            for (int j = 0; j < chunks; ++j) {
+                if (b.accepted[j] != 0)
+                    V::Store(row + blockX + j * kLanes, V::MaskOfBits(b.accepted[j]), b.words[j]);
             }
         }
     }

@@ -61,8 +61,11 @@ bool PrepareQuad(const QuadWarpJob& quad, const PixelBuffer& source, const Pixel
 void WarpRowsScalar(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target);
 void WarpRowsSse2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target);
 void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target);
+void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target);
 // Runs the loop `kernel` names, or the scalar loop where the vector ones cannot sample.
 void WarpPreparedQuad(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target,
                       WarpKernel kernel);
-// Whether WarpRowsAvx2 was built into this program (it is not in the Windows build).
+// Whether WarpRowsAvx2 and WarpRowsAvx512 were built into this program (they are not in the
+// Windows build).
 bool Avx2LoopBuilt();
+bool Avx512LoopBuilt();

@@ -143,6 +143,7 @@ struct Sse2Lanes {
     static I IAdd(I a, I b) { return _mm_add_epi32(a, b); }
     static IM IGt(I a, I b) { return _mm_cmpgt_epi32(a, b); }
     static IM IEq(I a, I b) { return _mm_cmpeq_epi32(a, b); }
+    static int32_t First(I a) { return _mm_cvtsi128_si32(a); }
     static IM IAnd(IM a, IM b) { return _mm_and_si128(a, b); }
     static bool Covers(IM inner, IM wanted) { return _mm_movemask_epi8(_mm_andnot_si128(inner, wanted)) == 0; }
     template <int kByte>
@@ -363,6 +364,10 @@ namespace {
 WarpKernel BestKernel()
 {
 #if defined(__GNUC__)
+    __builtin_cpu_init();
+    if (Avx512LoopBuilt() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx2"))
+        return WarpKernel::Avx512;
     if (Avx2LoopBuilt() && __builtin_cpu_supports("avx2"))
         return WarpKernel::Avx2;
 #endif
@@ -371,10 +376,9 @@ WarpKernel BestKernel()
 
 WarpKernel Resolve(WarpKernel wanted)
 {
-    if (wanted == WarpKernel::Auto)
-        return BestKernel();
-    if (wanted == WarpKernel::Avx2 && BestKernel() != WarpKernel::Avx2)
-        return WarpKernel::Sse2;
+    const WarpKernel best = BestKernel();
+    if (wanted == WarpKernel::Auto || static_cast<int>(wanted) > static_cast<int>(best))
+        return best;
     return wanted;
 }
 
@@ -402,6 +406,8 @@ void WarpPreparedQuad(const QuadSetup& q, const PixelBuffer& source, const Pixel
 {
     if (kernel == WarpKernel::Scalar || !q.narrowSampling)
         WarpRowsScalar(q, source, target);
+    else if (kernel == WarpKernel::Avx512)
+        WarpRowsAvx512(q, source, target);
     else if (kernel == WarpKernel::Avx2)
         WarpRowsAvx2(q, source, target);
     else

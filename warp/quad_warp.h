@@ -35,8 +35,8 @@ void WarpQuad(const PixelBuffer& source, const PixelBuffer& target, const QuadWa
               uint32_t rowBegin = 0, uint32_t rowEnd = UINT32_MAX);
 
 // The pixel loops the warp can run; all of them write the same bits.
-enum class WarpKernel { Auto = 0, Scalar = 1, Sse2 = 2, Avx2 = 3 };
+enum class WarpKernel { Auto = 0, Scalar = 1, Sse2 = 2, Avx2 = 3, Avx512 = 4 };
 // Chooses the loop for later warps (tests and the benchmark force each one) and returns the
-// loop now in use: Sse2 when Avx2 is asked for where the processor or the build lacks it.
+// loop now in use: the widest the processor and the build have, at most the one asked for.
 WarpKernel SetWarpKernel(WarpKernel kernel);
 WarpKernel ActiveWarpKernel();

@@ -78,6 +78,7 @@ struct Avx2Lanes {
     static I IAdd(I a, I b) { return _mm_add_epi32(a, b); }
     static IM IGt(I a, I b) { return _mm_cmpgt_epi32(a, b); }
     static IM IEq(I a, I b) { return _mm_cmpeq_epi32(a, b); }
+    static int32_t First(I a) { return _mm_cvtsi128_si32(a); }
     static IM IAnd(IM a, IM b) { return _mm_and_si128(a, b); }
     static bool Covers(IM inner, IM wanted) { return _mm_testc_si128(inner, wanted) != 0; }
     template <int kByte>

@@ -1,0 +1,131 @@
+// The quad warp's pixel loop in eight AVX-512 lanes, chosen at run time where the processor
+// has AVX-512 F and VL. Everything this file includes comes before the target switch, so no
+// shared inline function is ever compiled for AVX-512.
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "warp/pixel_buffer.h"
+#include "warp/quad_setup.h"
+#include "warp/quad_warp.h"
+
+#if defined(_WIN32)
+
+// As for AVX2: GCC does not align the stack for spilled wide registers on 64-bit Windows.
+bool Avx512LoopBuilt()
+{
+    return false;
+}
+
+void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
+{
+    WarpRowsSse2(setup, source, target);
+}
+
+#else
+
+#pragma GCC push_options
+// GCC 12's AVX-512 headers build their undefined registers in a way that this warning flags.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// No FMA instruction is written here, and contraction is off for the whole build.
+#pragma GCC target("avx2,avx512f,avx512vl")
+
+#include "warp/quad_lanes.h"
+
+namespace {
+
+struct Avx512Lanes {
+    using D = __m512d;
+    using M = __mmask8;
+    using I = __m256i;
+    using IM = __mmask8;
+    static constexpr int kLanes = 8;
+
+    static D Set(double v) { return _mm512_set1_pd(v); }
+    static D Iota() { return _mm512_setr_pd(0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0); }
+    static D Add(D a, D b) { return _mm512_add_pd(a, b); }
+    static D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
+    static D Mul(D a, D b) { return _mm512_mul_pd(a, b); }
+    static D Div(D a, D b) { return _mm512_div_pd(a, b); }
+    static D Sqrt(D a) { return _mm512_sqrt_pd(a); }
+    static D Neg(D a)
+    {
+        return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(INT64_MIN)));
+    }
+    static D MaxZero(D a) { return _mm512_max_pd(a, _mm512_setzero_pd()); }
+    static M Ge(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
+    static M Le(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
+    static M Lt(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+    static M Eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+    static M And(M a, M b) { return static_cast<M>(a & b); }
+    static M Or(M a, M b) { return static_cast<M>(a | b); }
+    static M AndNot(M a, M b) { return static_cast<M>(~a & b); }
+    static D Blend(M mask, D a, D b) { return _mm512_mask_blend_pd(mask, a, b); }
+    static int Bits(M mask) { return mask; }
+    static M All() { return 0xFF; }
+    static M None() { return 0; }
+    static IM Narrow(M mask) { return mask; }
+    static IM MaskOfBits(int bits) { return static_cast<IM>(bits); }
+    static I Trunc(D a) { return _mm512_cvttpd_epi32(a); }
+    static D Widen(I a) { return _mm512_cvtepi32_pd(a); }
+    static I ISet(int32_t v) { return _mm256_set1_epi32(v); }
+    static I IAdd(I a, I b) { return _mm256_add_epi32(a, b); }
+    static IM IGt(I a, I b) { return _mm256_cmpgt_epi32_mask(a, b); }
+    static IM IEq(I a, I b) { return _mm256_cmpeq_epi32_mask(a, b); }
+    static int32_t First(I a) { return _mm_cvtsi128_si32(_mm256_castsi256_si128(a)); }
+    static IM IAnd(IM a, IM b) { return static_cast<IM>(a & b); }
+    static bool Covers(IM inner, IM wanted) { return (wanted & ~inner & 0xFF) == 0; }
+    template <int kByte>
+    static I Byte(I words)
+    {
+        constexpr char k = kByte;
+        constexpr char z = -128;  // a clear byte
+        return _mm256_shuffle_epi8(words, _mm256_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z,
+                                                           k + 12, z, z, z, k, z, z, z, k + 4, z, z, z,
+                                                           k + 8, z, z, z, k + 12, z, z, z));
+    }
+    static I Pack(I red, I green, I blue)
+    {
+        const __m256i rgb =
+            _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(green, 8)), blue);
+        return _mm256_or_si256(rgb, _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u)));
+    }
+    static I Gather(const LanesSource& source, I x, I y, IM mask)
+    {
+        // Lanes whose mask is clear read nothing, so their index may be anything.
+        const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(source.strideWords)), x);
+        return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), mask, index, source.pixels, 4);
+    }
+    // Each wanted lane's c00 and c10 are one 64-bit word, and so are its c01 and c11.
+    static void Blocks(const LanesSource& source, I x, I y, IM wanted, I (&c)[4])
+    {
+        const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(source.strideWords)), x);
+        const __m512i top = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), wanted, index, source.pixels, 4);
+        const __m512i bottom = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), wanted, index,
+                                                           source.pixels + source.strideWords, 4);
+        c[0] = _mm512_cvtepi64_epi32(top);
+        c[1] = _mm512_cvtepi64_epi32(_mm512_srli_epi64(top, 32));
+        c[2] = _mm512_cvtepi64_epi32(bottom);
+        c[3] = _mm512_cvtepi64_epi32(_mm512_srli_epi64(bottom, 32));
+    }
+    static void Store(uint32_t* at, IM mask, I words) { _mm256_mask_storeu_epi32(at, mask, words); }
+};
+
+}  // namespace
+
+void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
+{
+    WarpRowsLanes<Avx512Lanes>(setup, source, target);
+}
+
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+
+bool Avx512LoopBuilt()
+{
+    return true;
+}
+
+#endif
