@@ -59,6 +59,18 @@ bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigne
     return written;
 }
 
+// stb's reason, or a general one where stb left none or an unprintable one (an unknown PNG
+// chunk is named by its four bytes, which may be zero).
+static std::string StbReason()
+{
+    const char* why = stbi_failure_reason();
+    std::string reason = why ? why : "";
+    bool printable = !reason.empty();
+    for (char c : reason)
+        printable = printable && static_cast<unsigned char>(c) >= 0x20;
+    return printable ? reason : "corrupt or unsupported image";
+}
+
 bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure)
 {
     image = PixelImage{};
@@ -69,17 +81,24 @@ bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std
     const int length = int(bytes.size());
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
-        failure = stbi_failure_reason();
+        failure = StbReason();
         return false;
     }
-    if (uint64_t(width) * uint64_t(height) > kMaxImagePixels) {
+    // The header scan gives a top-down BMP's height as negative.
+    const uint64_t w = uint64_t(width < 0 ? -int64_t(width) : width);
+    const uint64_t h = uint64_t(height < 0 ? -int64_t(height) : height);
+    if (w == 0 || h == 0) {
+        failure = "no pixels";
+        return false;
+    }
+    if (w * h > kMaxImagePixels) {
         failure = "more than " + std::to_string(kMaxImagePixels) + " pixels";
         return false;
     }
     std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
         stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4), stbi_image_free);
     if (!rgba) {
-        failure = stbi_failure_reason();
+        failure = StbReason();
         return false;
     }
     if (!image.Allocate(uint32_t(width), uint32_t(height))) {

@@ -89,6 +89,13 @@ private:
     std::string duplicate_;
 };
 
+// A value for a message: an array or object by its type alone, so that a deeply nested one
+// is neither printed whole nor walked by the recursive serializer, which runs out of stack.
+std::string Shown(const json& v)
+{
+    return v.is_structured() ? std::string("an ") + v.type_name() : v.dump();
+}
+
 bool ReadInt32(const json& v, const std::string& path, int32_t& out, std::string& error)
 {
     if (v.is_number_integer()) {  // signed or unsigned, as written
@@ -198,7 +205,7 @@ bool ReadAction(const json& v, const std::string& path, SceneAction& a, std::str
         else if (value == "rows")
             a.family = CurveFamily::Rows;
         else {
-            error = where + ": expected \"columns\" or \"rows\", found " + value.dump();
+            error = where + ": expected \"columns\" or \"rows\", found " + Shown(value);
             return false;
         }
         return true;
@@ -226,7 +233,7 @@ bool ReadAction(const json& v, const std::string& path, SceneAction& a, std::str
     if (name == "refine" || name == "clear") {
         a.kind = name == "refine" ? SceneActionKind::Refine : SceneActionKind::Clear;
         if (value != true) {
-            error = where + ": expected true, found " + value.dump();
+            error = where + ": expected true, found " + Shown(value);
             return false;
         }
         return true;
