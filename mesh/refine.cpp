@@ -54,6 +54,30 @@ CurveSet Refined(const CurveSet& set)
     return result;
 }
 
+// Points of the refined family: every old curve, plus a mean curve with the point count of
+// each curve but the last.
+uint64_t RefinedPointCount(const CurveSet& set)
+{
+    uint64_t count = 0;
+    for (size_t i = 0; i < set.size(); ++i)
+        count += (i + 1 < set.size() ? 2 : 1) * uint64_t(set[i].size());
+    return count;
+}
+
+uint64_t RefinedCurveCount(const CurveSet& set)
+{
+    return set.empty() ? 0 : 2 * uint64_t(set.size()) - 1;
+}
+
+bool RefinementFits(const CurveSet& columns, const CurveSet& rows)
+{
+    // Curve counts stay far below 2^32 here (each curve holds at least its vector), so the
+    // product does not wrap.
+    return RefinedCurveCount(columns) * RefinedCurveCount(rows) <= kMaxRefinedNodes &&
+           RefinedPointCount(columns) <= kMaxRefinedPointsPerFamily &&
+           RefinedPointCount(rows) <= kMaxRefinedPointsPerFamily;
+}
+
 }  // namespace
 
 void InsertMidCurves(CurveSet& set)
@@ -68,6 +92,8 @@ void InsertMidCurves(CurveSet& set)
 // position held. No sort follows: every mean curve already stands between its neighbours.
 bool RefineMesh(MeshEditState& e)
 {
+    if (!RefinementFits(e.columnCurves, e.rowCurves))
+        return false;
     try {
         CurveSet columns = Refined(e.columnCurves);
         CurveSet rows = Refined(e.rowCurves);

@@ -3,8 +3,17 @@
 
 #include "mesh/editing.h"
 
+#include <cstdint>
+
+// The largest mesh a refinement makes: each refinement about doubles both families and
+// quadruples the grid, so holding W down would otherwise go on until memory runs out, with
+// every step slower than the one before. At the bounds the grid takes 64 MiB and each
+// family 32 MiB of points.
+inline constexpr uint64_t kMaxRefinedNodes = uint64_t(1) << 22;
+inline constexpr uint64_t kMaxRefinedPointsPerFamily = uint64_t(1) << 22;
+
 void InsertMidCurves(CurveSet& set);
-// Refines both families and recomputes the grid; false (mesh unchanged) when the larger
-// mesh cannot be allocated.
+// Refines both families and recomputes the grid; false (mesh unchanged) when the refined
+// mesh would pass the bounds above or cannot be allocated.
 bool RefineMesh(MeshEditState& e);
 void ClearMesh(MeshEditState& e);

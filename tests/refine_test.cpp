@@ -242,3 +242,53 @@ TEST(ClearMesh, EmptiesTheMeshAndNothingElse)
 }
 
 }  // namespace
+
+// Holding W down: a straight 2 x 2 mesh doubles to 1025 curves a family (1025^2 nodes is
+// within the bound, 2049^2 is not), and the step past that changes nothing.
+TEST(RefineMesh, StopsAtTheMeshBoundAndLeavesTheLastMesh)
+{
+    MeshEditState e;
+    e.columnCurves = {Curve{{0, 0}, {0, 4096}}, Curve{{4096, 0}, {4096, 4096}}};
+    e.rowCurves = {Curve{{0, 0}, {4096, 0}}, Curve{{0, 4096}, {4096, 4096}}};
+    RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
+    int refinements = 0;
+    while (refinements < 30 && RefineMesh(e))
+        ++refinements;
+    EXPECT_EQ(refinements, 10);
+    ASSERT_EQ(e.columnCurves.size(), 1025u);
+    ASSERT_EQ(e.rowCurves.size(), 1025u);
+    ASSERT_TRUE(GridHasShape(e.nodeGrid, 1025, 1025));
+    EXPECT_EQ(e.nodeGrid[1024][1024], (MeshNode{1, 1, 4096, 4096}));
+    EXPECT_EQ(e.nodeGrid[512][3], (MeshNode{1, 1, 12, 2048}));
+    ClearMesh(e);
+    EXPECT_TRUE(e.nodeGrid.empty());
+}
+
+// The point bound counts every old curve and a mean curve per neighbour pair with the
+// first curve's point count: 2^22 - 1 refined points pass the bound, 2^22 + 1 do not.
+TEST(RefineMesh, RefusesAFamilyWhoseRefinedPointsPassTheBound)
+{
+    const size_t half = size_t(1) << 21;
+    MeshEditState e;
+    e.rowCurves = {Curve{{0, 5}, {100, 5}}};
+    e.columnCurves = {Curve(half, Point{10, 0}), Curve(2, Point{20, 0})};
+    e.columnCurves[0].back() = Point{10, 10};
+    e.columnCurves[1].back() = Point{20, 10};
+    RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
+    MeshEditState tooLarge = e;
+    tooLarge.columnCurves[1].push_back(Point{20, 20});
+    tooLarge.columnCurves[1].push_back(Point{20, 30});
+    tooLarge.columnCurves[1].push_back(Point{20, 40});  // 2^22 + 5 refined points
+    const MeshEditState before = tooLarge;
+    EXPECT_FALSE(RefineMesh(tooLarge));
+    EXPECT_EQ(tooLarge.columnCurves, before.columnCurves);
+    EXPECT_EQ(tooLarge.rowCurves, before.rowCurves);
+    EXPECT_EQ(tooLarge.nodeGrid, before.nodeGrid);
+
+    e.columnCurves[1].pop_back();  // 1 point: 2^22 + 1 refined points, still too many
+    EXPECT_FALSE(RefineMesh(e));
+    e.columnCurves[0].pop_back();  // 2^21 - 1 and 1 point: 2^22 - 1
+    EXPECT_TRUE(RefineMesh(e));
+    EXPECT_EQ(e.columnCurves.size(), 3u);
+    EXPECT_EQ(e.columnCurves[1].size(), half - 1);
+}
