@@ -1,7 +1,10 @@
 // Image and file I/O of the headless renderer over stb_image and stb_image_write.
 #include "image_io.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#include <iterator>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -71,6 +74,32 @@ static std::string StbReason()
     return printable ? reason : "corrupt or unsupported image";
 }
 
+// In stb_impl.cpp: the largest single allocation the decoder may make from now on.
+void SetDecodeAllocationLimit(size_t bytes);
+
+// The size a PNG's header claims. stb refuses a PNG of more than 2^30 bytes of pixels while
+// scanning its header, and then goes on to try the other formats, so its reason ends as
+// "unknown image type"; the claim itself gives the true one.
+static bool PngHeaderSize(const std::vector<unsigned char>& bytes, uint64_t& width, uint64_t& height)
+{
+    static const unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (bytes.size() < 24 || !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()) ||
+        std::memcmp(&bytes[12], "IHDR", 4) != 0)
+        return false;
+    auto word = [&](size_t at) {
+        return uint64_t(bytes[at]) << 24 | uint64_t(bytes[at + 1]) << 16 | uint64_t(bytes[at + 2]) << 8 |
+               uint64_t(bytes[at + 3]);
+    };
+    width = word(16);
+    height = word(20);
+    return true;
+}
+
+static std::string TooManyPixels()
+{
+    return "too large: more than " + std::to_string(kMaxImagePixels) + " pixels";
+}
+
 bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure)
 {
     image = PixelImage{};
@@ -81,7 +110,12 @@ bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std
     const int length = int(bytes.size());
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
-        failure = StbReason();
+        uint64_t claimedWidth = 0, claimedHeight = 0;
+        if (PngHeaderSize(bytes, claimedWidth, claimedHeight) &&
+            claimedWidth * claimedHeight > kMaxImagePixels)
+            failure = TooManyPixels();
+        else
+            failure = StbReason();
         return false;
     }
     // The header scan gives a top-down BMP's height as negative.
@@ -92,11 +126,14 @@ bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std
         return false;
     }
     if (w * h > kMaxImagePixels) {
-        failure = "more than " + std::to_string(kMaxImagePixels) + " pixels";
+        failure = TooManyPixels();
         return false;
     }
+    // No buffer of a true decode exceeds 16-bit RGBA pixels plus a filter byte per row.
+    SetDecodeAllocationLimit(size_t(8 * w * h + h + (1 << 20)));
     std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
         stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4), stbi_image_free);
+    SetDecodeAllocationLimit(SIZE_MAX);
     if (!rgba) {
         failure = StbReason();
         return false;

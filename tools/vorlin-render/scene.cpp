@@ -321,7 +321,8 @@ void ReplayScene(const Scene& scene, MeshEditState& e, std::vector<std::string>&
         case SceneActionKind::Refine:  // key W
             if (!RefineMesh(e))
                 warnings.push_back(Index("actions", i) +
-                                   ": the refined mesh does not fit in memory; the mesh stays as it was");
+                                   ": refine skipped: the refined mesh would pass the mesh bound or not fit in memory; "
+                                   "the mesh stays as it was");
             break;
         case SceneActionKind::Clear:  // Delete
             ClearMesh(e);

@@ -1,6 +1,7 @@
 // The one translation unit that compiles stb's image decoder and PNG encoder from the
 // installed headers. Decoding is limited to the formats the desktop program reads too.
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -20,6 +21,24 @@ static void* StbReallocOrThrow(void* p, size_t size)
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
+// The decoder sizes its buffers from the header, but its inflater grows its output for as
+// long as the compressed data goes on: a PNG of one pixel can inflate to gigabytes. Every
+// decoder allocation is held to a limit the caller derives from the header's size.
+static thread_local size_t tDecodeAllocationLimit = SIZE_MAX;
+
+void SetDecodeAllocationLimit(size_t bytes)
+{
+    tDecodeAllocationLimit = bytes;
+}
+
+static void* StbDecodeRealloc(void* p, size_t size)
+{
+    return size > tDecodeAllocationLimit ? nullptr : std::realloc(p, size);
+}
+
+#define STBI_MALLOC(size) StbDecodeRealloc(nullptr, size)
+#define STBI_REALLOC(p, size) StbDecodeRealloc(p, size)
+#define STBI_FREE(p) std::free(p)
 #define STBI_ONLY_PNG
 #define STBI_ONLY_BMP
 #define STBI_ONLY_JPEG
