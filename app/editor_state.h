@@ -36,3 +36,7 @@ struct EditorState : MeshEditState {
 };
 
 extern EditorState gEditor;
+
+// Drops SourceImage, its pixels and BackdropImage; they are GDI+ objects, so this runs
+// before GDI+ is shut down.
+void ReleaseEditorImages();

@@ -2,3 +2,10 @@
 #include "app/editor_state.h"
 
 EditorState gEditor;
+
+void ReleaseEditorImages()
+{
+    gEditor.sourcePixels = PixelImage{};
+    gEditor.sourceImage.reset();
+    gEditor.backdropImage.reset();
+}

@@ -168,10 +168,8 @@ int RunProgram(HINSTANCE instance, int showCommand)
         }
     }
 
-    // The images are GDI+ objects: they go before GDI+ does, not in a destructor after it.
-    gEditor.sourcePixels = PixelImage{};
-    gEditor.sourceImage.reset();
-    gEditor.backdropImage.reset();
+    // The images go before GDI+ does, not in a static destructor after it.
+    ReleaseEditorImages();
     Gdiplus::GdiplusShutdown(token);
     return static_cast<int>(msg.wParam);
 }
