@@ -57,6 +57,26 @@ TEST(OffscreenSide, SizesNoBitmapCanBeMadeOfGiveZero)
         EXPECT_EQ(OffscreenSide(c.extent, c.zoom), 0) << c.extent << " / " << c.zoom;
 }
 
+TEST(OffscreenFits, BoundsTheAreaAsWellAsEachSide)
+{
+    EXPECT_TRUE(OffscreenFits(1, 1));
+    EXPECT_TRUE(OffscreenFits(4096, 4096));    // 2^24 exactly
+    EXPECT_FALSE(OffscreenFits(4097, 4096));
+    EXPECT_TRUE(OffscreenFits(16384, 1024));
+    EXPECT_FALSE(OffscreenFits(16384, 1025));
+    // 800 x 600 at 1.1^-k: k = 18 (zoom 0.1799) makes 4447 x 3335, k = 19 (0.1635) 4892 x
+    // 3669, which passes the area bound though each side is allowed.
+    float zoom = 1.0f;
+    for (int k = 0; k < 18; ++k)
+        zoom /= 1.1f;
+    EXPECT_TRUE(OffscreenFits(OffscreenSide(800, zoom), OffscreenSide(600, zoom)));
+    zoom /= 1.1f;
+    EXPECT_NE(OffscreenSide(800, zoom), 0);
+    EXPECT_FALSE(OffscreenFits(OffscreenSide(800, zoom), OffscreenSide(600, zoom)));
+    EXPECT_FALSE(OffscreenFits(0, 600));
+    EXPECT_FALSE(OffscreenFits(800, 0));
+}
+
 TEST(ScaleLength, MultipliesInFloatTruncatesTowardZeroAndSaturates)
 {
     struct Case {

@@ -69,15 +69,20 @@ void PaintResultPane(HWND pane)
 
     RECT client{};
     GetClientRect(pane, &client);
-    // A zoom far out asks for more than kMaxOffscreenSide pixels, one far in or a tiny pane
-    // for none: either way there is no bitmap and the paint is skipped.
+    // A zoom far out asks for more pixels than a paint makes, one far in or a tiny pane for
+    // none. Either way there is no picture at that zoom: the pane shows its background
+    // rather than what an earlier paint left.
     int32_t width = OffscreenSide(client.right, e.resultZoom);
     int32_t height = OffscreenSide(client.bottom, e.resultZoom);
-    if (width == 0 || height == 0)
+    if (!OffscreenFits(width, height)) {
+        window.Clear(Gdiplus::Color(e.resultClearColor));
         return;
+    }
     Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
-    if (offscreen.GetLastStatus() != Gdiplus::Ok)
+    if (offscreen.GetLastStatus() != Gdiplus::Ok) {
+        window.Clear(Gdiplus::Color(e.resultClearColor));
         return;
+    }
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.resultClearColor));
 

@@ -12,6 +12,11 @@ int32_t OffscreenSide(int32_t clientExtent, float zoom)
     return side >= 1 && side <= kMaxOffscreenSide ? side : 0;
 }
 
+bool OffscreenFits(int32_t width, int32_t height)
+{
+    return width >= 1 && height >= 1 && uint64_t(width) * uint64_t(height) <= kMaxOffscreenPixels;
+}
+
 int32_t ScaleLength(int64_t value, float zoom)
 {
     return TruncateFloatToInt32(static_cast<float>(value) * zoom);

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <string>
 
-// Largest offscreen side a paint will ask for. A zoom near zero (a thousand wheel notches
-// out) would otherwise ask for a bitmap of billions of pixels; such a paint is skipped.
+// Largest offscreen side and area a paint will ask for. A zoom near zero (a thousand wheel
+// notches out) would otherwise ask for a bitmap of billions of pixels, and a few dozen
+// notches for one that takes seconds to clear, draw and scale on every repaint; at 2^24
+// pixels a paint stays under about a second. A larger offscreen is not made.
 inline constexpr int32_t kMaxOffscreenSide = 16384;
+inline constexpr uint64_t kMaxOffscreenPixels = uint64_t(1) << 24;
 
 inline constexpr size_t kOverlayCurveLimit = 100;  // any overlay at all: both sets below it
 inline constexpr size_t kNodeDotLimit = 16;        // white nodes: both sets below it
@@ -17,6 +20,9 @@ inline constexpr size_t kThinPenCount = 16;        // pen 1.0 instead of 3.0 fro
 
 // trunc(float(clientExtent) / zoom), or 0 when that is not a side in 1..kMaxOffscreenSide.
 int32_t OffscreenSide(int32_t clientExtent, float zoom);
+// Whether an offscreen of these sides (from OffscreenSide) is made: both at least 1 and
+// the area within kMaxOffscreenPixels.
+bool OffscreenFits(int32_t width, int32_t height);
 // trunc(float(value) * zoom), saturated to int32 (NaN gives 0).
 int32_t ScaleLength(int64_t value, float zoom);
 // v - 1 without overflow: the corner of a 3 x 3 dot centred on v.
