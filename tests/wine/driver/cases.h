@@ -46,6 +46,8 @@ int CaseNodeDrag();
 int CaseResultZoom();
 int CaseDropSource();
 int CaseDropResult();
+int CaseThresholds();
+int CaseExtremeZoom();
 
 int CaseReplay();
 int CaseCopyEmpty();

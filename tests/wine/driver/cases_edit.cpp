@@ -1,5 +1,6 @@
 // Cases of the two panes: the rubber band and its zoom arithmetic, wheel routing, strokes,
 // reclassification, deletion, node drags and zoom in ResultPane, and dropped files.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -395,3 +396,138 @@ static int DropCase(bool onSource)
 
 int CaseDropSource() { return DropCase(true); }
 int CaseDropResult() { return DropCase(false); }
+
+// ---- the overlay thresholds ---------------------------------------------------------------------------
+
+// Two straight columns and rows refined 4, 5 and 7 times: 17 curves (no nodes, thin
+// pens, labels), 33 (no labels) and 129 (no overlays at all, the warp and the zoom label
+// only).
+int CaseThresholds()
+{
+    SceneData s17, s33, s129;
+    if (!LoadScene("wine-thresholds17", s17) || !LoadScene("wine-thresholds33", s33) ||
+        !LoadScene("wine-thresholds129", s129))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    Image coords;
+    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
+        return 1;
+    PutBitmapOnClipboard(coords);
+    Key(app, 'V');
+    RubberBand(app, POINT{30, 20}, POINT{280, 200});
+    Stroke(app, {{20, 10}, {20, 190}});
+    Stroke(app, {{276, 10}, {276, 190}});
+    Key(app, 'T');
+    Stroke(app, {{10, 20}, {290, 20}});
+    Stroke(app, {{10, 180}, {290, 180}});
+    Key(app, 'H');
+    // Fewer than 16 curves: pens 3 wide, one pixel either side of the line.
+    Image pane = CaptureClient(app.result);
+    CHECK(Rgb(pane.At(19, 105)) == kGreen && Rgb(pane.At(20, 105)) == kGreen && Rgb(pane.At(21, 105)) == kGreen,
+          "the column pen at x = 20 is not 3 pixels wide with 2 columns");
+    CHECK(Rgb(pane.At(150, 179)) == kBlue && Rgb(pane.At(150, 180)) == kBlue && Rgb(pane.At(150, 181)) == kBlue,
+          "the row pen at y = 180 is not 3 pixels wide with 2 rows");
+
+    for (int i = 0; i < 4; ++i)
+        Key(app, 'W', app.result);
+    CheckResultPane(app, s17.expected, s17.mesh, "17 curves");
+    // 16 or more: pens 1 wide (columns now every 16 pixels, rows every 10).
+    pane = CaptureClient(app.result);
+    CHECK(Rgb(pane.At(100, 105)) == kGreen && Rgb(pane.At(99, 105)) != kGreen && Rgb(pane.At(101, 105)) != kGreen,
+          "the column pen at x = 100 is not 1 pixel wide with 17 columns");
+    CHECK(Rgb(pane.At(150, 110)) == kBlue && Rgb(pane.At(150, 109)) != kBlue && Rgb(pane.At(150, 111)) != kBlue,
+          "the row pen at y = 110 is not 1 pixel wide with 17 rows");
+    CheckCopyEquals(app, s17.expected, "17 curves");
+    Key(app, 'X', app.result);  // X refines like W
+    CheckResultPane(app, s33.expected, s33.mesh, "33 curves");
+    Key(app, 'W', app.result);
+    Key(app, 'W', app.result);
+    CheckResultPane(app, s129.expected, s129.mesh, "129 curves");
+    CheckCopyEquals(app, s129.expected, "129 curves");
+    Screenshot("thresholds");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- zoom far out and far in ----------------------------------------------------------------------------
+
+// Hundreds of wheel notches on both panes: positions, offscreen sizes and the drawn source
+// leave every range; the program must go on answering and end normally. The notches out
+// are turned in Single layout with nothing marked, so ResultPane is hidden; the notches in
+// with both panes shown, each pane painting after each of its notches.
+int CaseExtremeZoom()
+{
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    Image coords;
+    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
+        return 1;
+    PutBitmapOnClipboard(coords);
+    Key(app, 'V');
+    Stroke(app, {{50, 50}, {300, 200}});
+    Key(app, 'P');  // Single, nothing marked: SourcePane only
+    POINT source = app.ClientOrigin(app.source);
+    const int farX = 10000;  // a screen x beyond SourcePane's width: ResultPane's wheel
+    for (int i = 0; i < 260; ++i) {
+        Wheel(app, 120, farX, 10);
+        Wheel(app, 120, source.x + 5, source.y + 5);
+    }
+    // At zoom 1.1^-260 every position saturates: the band is (2^31 - 1, 2^31 - 1) with
+    // width and height 0, marked, so Single now shows ResultPane.
+    RubberBand(app, POINT{10, 10}, POINT{300, 200});
+    CHECK(BoxOf(app, app.result).w > 0, "ResultPane is not shown after marking a rectangle in Single");
+    Stroke(app, {{100, 100}, {200, 150}, {-30, -40}});  // far beyond 32-bit canvas pixels
+    int before = gFailures;
+    CaptureClient(app.result);
+    CHECK(gFailures == before, "ResultPane did not paint at zoom 1.1^-260");
+    DWORD seq = ClipboardSequence();
+    PostKey(app, 'C');
+    Pump(1000);
+    Note("copy at zoom 1.1^-260: the clipboard %s", ClipboardSequence() == seq ? "was left alone" : "changed");
+    CHECK(app.Running(), "the program ended at a far-out zoom");
+
+    Key(app, 'P');  // SideBySide: both panes shown, each under its own wheel
+    source = app.ClientOrigin(app.source);
+    POINT result = app.ClientOrigin(app.result);
+    before = gFailures;
+    double slowest[2] = {0, 0};
+    for (int i = 0; i < 460 && gFailures == before; ++i) {
+        // A synchronous paint after every notch where the offscreen sizes and the drawn
+        // source change (zooms 1.1^-60 to 1.1^60), after every 20th elsewhere.
+        const int exponent = i + 1 - 260;
+        const bool paint = (exponent >= -60 && exponent <= 60) || i % 20 == 0;
+        double t0 = NowMs();
+        Wheel(app, -120, result.x + 5, result.y + 5);
+        if (paint) {
+            InvalidateRect(app.result, nullptr, FALSE);
+            Send(app.result, WM_PAINT, 0, 0);
+        }
+        double t1 = NowMs();
+        Wheel(app, -120, source.x + 5, source.y + 5);
+        if (paint) {
+            InvalidateRect(app.source, nullptr, FALSE);
+            Send(app.source, WM_PAINT, 0, 0);
+        }
+        double t2 = NowMs();
+        slowest[0] = std::max(slowest[0], t1 - t0);
+        slowest[1] = std::max(slowest[1], t2 - t1);
+        if (t1 - t0 > 1500 || t2 - t1 > 1500)
+            Note("notch %d in (zoom 1.1^%d): ResultPane and its paint %.0f ms, SourcePane and its paint %.0f ms",
+                 i + 1, exponent, t1 - t0, t2 - t1);
+    }
+    Note("slowest notch and paint from 1.1^-260 to 1.1^200: ResultPane %.0f ms, SourcePane %.0f ms", slowest[0],
+         slowest[1]);
+    CaptureClient(app.source);
+    CaptureClient(app.result);
+    Stroke(app, {{100, 100}, {200, 150}});
+    RubberBand(app, POINT{10, 10}, POINT{300, 200});
+    Key(app, 'W');
+    CHECK(gFailures == before, "the program stopped answering while zooming in to 1.1^200");
+    CHECK(app.Running(), "the program ended at a far-in zoom");
+    Screenshot("extreme-zoom");
+    app.CloseAndCheck();
+    return 0;
+}

@@ -133,6 +133,14 @@ int CasePasteText()
     CHECK(before.pixels == after.pixels, "paste with only text on the clipboard changed SourcePane");
     CHECK(IsClipboardFormatAvailable(CF_UNICODETEXT), "paste with only text on the clipboard emptied it");
     CheckCopyEquals(app, scene.expected, "paste-text");
+    // A second picture pasted replaces the first; the rectangle stays and now applies to it.
+    SceneData repasted;
+    Image c;
+    if (LoadScene("wine-edit_repasted", repasted) && CHECK(LoadPng(DataPath("drop_c.png"), c), "no drop_c.png")) {
+        PutBitmapOnClipboard(c);
+        Key(app, 'V');
+        CheckCopyEquals(app, repasted.expected, "pasted again");
+    }
     // The menu's copy command copies too.
     std::vector<uint8_t> block;
     DWORD seq = ClipboardSequence();
