@@ -35,7 +35,8 @@ if [ $# -gt 0 ]; then
 else
     cases=(startup resize splitter keys-layout translucency about menu-exit save-close
            rubber-band rubber-zoom wheel-routing edit delete node-drag result-zoom
-           drop-source drop-result drop-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy)
+           drop-source drop-result drop-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy
+           storm)
     while read -r scene; do
         [[ $scene == scene-* ]] && cases+=("replay:$scene")
     done < "$results/data/replayable.txt"
@@ -47,7 +48,7 @@ export VORLIN_EXE=$(wine_path "$exe")
 export VORLIN_DATA=$results/data
 export VORLIN_INPUT=$results/input
 # One X server for the whole suite, and a bound on all of it.
-timeout -k 10 600 xvfb-run -a -s "-screen 0 1280x800x24" \
+timeout -k 10 900 xvfb-run -a -s "-screen 0 1280x800x24" \
     "$here/session.sh" "$results" "$driver" "$build/tests/wine/vorlin_drop_test.exe" "${cases[@]}"
 session=$?
 wine_server_stop   # again outside: a killed X server leaves Wine's services behind

@@ -25,10 +25,16 @@ for case in "$@"; do
     start=$(date +%s%N)
     if [ "$case" = drop-inprocess ]; then
         (cd "$out" && timeout -k 5 60 wine "$droptest" "$results/data") > "$out/log.txt" 2>&1
-    elif [[ $case == replay:* ]]; then
-        VORLIN_OUT=$out timeout -k 5 90 wine "$driver" replay "${case#replay:}" > "$out/log.txt" 2>&1
     else
-        VORLIN_OUT=$out timeout -k 5 90 wine "$driver" "$case" > "$out/log.txt" 2>&1
+        # CASE or CASE:ARGUMENT (replay:SCENE, storm:COUNT); the storm gets more time
+        limit=90
+        [[ $case == storm* ]] && limit=400
+        if [[ $case == *:* ]]; then
+            args=("${case%%:*}" "${case#*:}")
+        else
+            args=("$case")
+        fi
+        VORLIN_OUT=$out timeout -k 5 $limit wine "$driver" "${args[@]}" > "$out/log.txt" 2>&1
     fi
     status=$?
     tenths=$(( ($(date +%s%N) - start) / 100000000 ))

@@ -50,6 +50,7 @@ int CaseThresholds();
 int CaseExtremeZoom();
 
 int CaseReplay();
+int CaseStorm();
 int CaseCopyEmpty();
 int CaseCopy3x2();
 int CasePasteText();

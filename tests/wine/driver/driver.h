@@ -108,6 +108,12 @@ LPARAM PackPoint(int x, int y);
 
 void Key(App& app, UINT vk, HWND target = nullptr);  // sent WM_KEYDOWN (to main by default)
 void PostKey(App& app, UINT vk);                     // posted, for keys that open modal UI
+// Strokes, right drags and rubber bands take pane pixels: at zoom 1, the positions the
+// messages carry. A case that has changed a pane's zoom records it here, and the positions
+// sent are then those that convert to the wanted pixels.
+extern float gSourceZoom;
+extern float gResultZoom;
+int PanePosition(int pixel, float zoom);
 void Stroke(App& app, const std::vector<POINT>& points);
 void RightDrag(App& app, POINT from, POINT to);
 void RubberBand(App& app, POINT from, POINT to);

@@ -305,28 +305,55 @@ void PostKey(App& app, UINT vk)
     PostMessageW(app.main, WM_KEYDOWN, vk, 1);
 }
 
+float gSourceZoom = 1.0f;
+float gResultZoom = 1.0f;
+
+// The pane position whose conversion, trunc(float(signed 16-bit position) / zoom), gives
+// the wanted pixel; at zoom 1 the pixel itself. Near 1 one of the neighbours does.
+int PanePosition(int pixel, float zoom)
+{
+    if (zoom == 1.0f)
+        return pixel;
+    const int centre = int(float(pixel) * zoom);
+    for (int d = 0; d <= 4; ++d)
+        for (int p : {centre - d, centre + d}) {
+            if (p < -32768 || p > 32767)
+                continue;
+            const float q = float(p) / zoom;
+            if (q > -2147483648.0f && q < 2147483648.0f && int(q) == pixel)
+                return p;
+        }
+    Check(false, "no pane position gives pixel %d at zoom %.9g", pixel, double(zoom));
+    return pixel;
+}
+
+static LPARAM ZoomedPoint(POINT p, float zoom)
+{
+    return PackPoint(PanePosition(p.x, zoom), PanePosition(p.y, zoom));
+}
+
 void Stroke(App& app, const std::vector<POINT>& points)
 {
     if (points.empty())
         return;
-    Send(app.result, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(points[0].x, points[0].y));
+    Send(app.result, WM_LBUTTONDOWN, MK_LBUTTON, ZoomedPoint(points[0], gResultZoom));
     for (size_t i = 1; i < points.size(); ++i)
-        Send(app.result, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(points[i].x, points[i].y));
-    Send(app.result, WM_LBUTTONUP, 0, PackPoint(points.back().x, points.back().y));
+        Send(app.result, WM_MOUSEMOVE, MK_LBUTTON, ZoomedPoint(points[i], gResultZoom));
+    Send(app.result, WM_LBUTTONUP, 0, ZoomedPoint(points.back(), gResultZoom));
 }
 
 void RightDrag(App& app, POINT from, POINT to)
 {
-    Send(app.result, WM_RBUTTONDOWN, MK_RBUTTON, PackPoint(from.x, from.y));
-    Send(app.result, WM_MOUSEMOVE, MK_RBUTTON, PackPoint(to.x, to.y));
-    Send(app.result, WM_RBUTTONUP, 0, PackPoint(to.x, to.y));
+    Send(app.result, WM_RBUTTONDOWN, MK_RBUTTON, ZoomedPoint(from, gResultZoom));
+    Send(app.result, WM_MOUSEMOVE, MK_RBUTTON, ZoomedPoint(to, gResultZoom));
+    Send(app.result, WM_RBUTTONUP, 0, ZoomedPoint(to, gResultZoom));
 }
 
 void RubberBand(App& app, POINT from, POINT to)
 {
-    Send(app.source, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(from.x, from.y));
-    Send(app.source, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(to.x, to.y));
-    Send(app.source, WM_LBUTTONUP, 0, PackPoint(to.x, to.y));
+    Send(app.source, WM_LBUTTONDOWN, MK_LBUTTON, ZoomedPoint(from, gSourceZoom));
+    Send(app.source, WM_MOUSEMOVE, MK_LBUTTON, ZoomedPoint(to, gSourceZoom));
+    Send(app.source, WM_LBUTTONUP, 0, ZoomedPoint(to, gSourceZoom));
 }
 
 void Wheel(App& app, int delta, int screenX, int screenY)

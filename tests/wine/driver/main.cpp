@@ -30,7 +30,7 @@ constexpr Case kCases[] = {
     {"copy-empty", CaseCopyEmpty},     {"copy-3x2", CaseCopy3x2},
     {"paste-text", CasePasteText},     {"save-cancel", CaseSaveCancel},
     {"keys-copy", CaseKeysCopy},       {"bench", CaseBench},
-    {"demo", CaseDemo},
+    {"demo", CaseDemo},                {"storm", CaseStorm},
 };
 
 std::string EnvUtf8(const wchar_t* name)
