@@ -36,7 +36,15 @@ static void* StbDecodeRealloc(void* p, size_t size)
     return size > tDecodeAllocationLimit ? nullptr : std::realloc(p, size);
 }
 
-#define STBI_MALLOC(size) StbDecodeRealloc(nullptr, size)
+// New blocks start zeroed. A JPEG that uses a Huffman table it never defined makes the
+// decoder read the table from its own uninitialised state; from zeroed memory that decodes
+// as nothing, from leftover heap bytes it indexed far outside its arrays.
+static void* StbDecodeMalloc(size_t size)
+{
+    return size > tDecodeAllocationLimit ? nullptr : std::calloc(1, size);
+}
+
+#define STBI_MALLOC(size) StbDecodeMalloc(size)
 #define STBI_REALLOC(p, size) StbDecodeRealloc(p, size)
 #define STBI_FREE(p) std::free(p)
 #define STBI_ONLY_PNG
