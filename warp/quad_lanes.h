@@ -93,9 +93,9 @@ static inline typename V::I LanesChannel(const typename V::I (&c)[4], typename V
 
 constexpr int32_t kPrefetchRows = 2;
 
-static inline int32_t LanesClamp(int32_t v, int32_t high)
+static inline int32_t LanesClamp(int64_t v, int32_t high)
 {
-    return v < 0 ? 0 : v > high ? high : v;
+    return v < 0 ? 0 : v > high ? high : int32_t(v);
 }
 
 // The four neighbours c00, c10, c01, c11 of the wanted lanes, 0 where a neighbour lies
@@ -120,9 +120,10 @@ static inline void LanesNeighbours(const LanesSource& source, typename V::I xa, 
     const IM inner = V::IAnd(V::IAnd(V::IAnd(inXa, inXb), V::IEq(xb, V::IAdd(xa, one))),
                              V::IAnd(V::IAnd(inYa, inYb), V::IEq(yb, V::IAdd(ya, one))));
     if (V::Covers(inner, wanted)) {
-        // The next target rows mostly read the next source rows: ask for them early.
+        // The next target rows mostly read the next source rows: ask for them early. The
+        // first lane need not be a wanted one, so its position may be anything.
         const int32_t aheadX = LanesClamp(V::First(xa), source.width - 1);
-        const int32_t aheadY = LanesClamp(V::First(ya) + kPrefetchRows, source.height - 1);
+        const int32_t aheadY = LanesClamp(int64_t(V::First(ya)) + kPrefetchRows, source.height - 1);
         _mm_prefetch(reinterpret_cast<const char*>(source.pixels + ptrdiff_t(aheadY) * source.strideWords + aheadX),
                      _MM_HINT_T0);
         V::Blocks(source, xa, ya, wanted, c);
