@@ -70,19 +70,14 @@ void PaintResultPane(HWND pane)
     RECT client{};
     GetClientRect(pane, &client);
     // A zoom far out asks for more pixels than a paint makes, one far in or a tiny pane for
-    // none. Either way there is no picture at that zoom: the pane shows its background
-    // rather than what an earlier paint left.
+    // none: either way there is no bitmap and the paint is skipped.
     int32_t width = OffscreenSide(client.right, e.resultZoom);
     int32_t height = OffscreenSide(client.bottom, e.resultZoom);
-    if (!OffscreenFits(width, height)) {
-        window.Clear(Gdiplus::Color(e.resultClearColor));
+    if (!OffscreenFits(width, height))
         return;
-    }
     Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
-    if (offscreen.GetLastStatus() != Gdiplus::Ok) {
-        window.Clear(Gdiplus::Color(e.resultClearColor));
+    if (offscreen.GetLastStatus() != Gdiplus::Ok)
         return;
-    }
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.resultClearColor));
 

@@ -9,7 +9,8 @@
 // Largest offscreen side and area a paint will ask for. A zoom near zero (a thousand wheel
 // notches out) would otherwise ask for a bitmap of billions of pixels, and a few dozen
 // notches for one that takes seconds to clear, draw and scale on every repaint; at 2^24
-// pixels a paint stays under about a second. A larger offscreen is not made.
+// pixels a paint stays under about a second. A larger offscreen is not made, and the paint
+// is skipped as when the bitmap cannot be had.
 inline constexpr int32_t kMaxOffscreenSide = 16384;
 inline constexpr uint64_t kMaxOffscreenPixels = uint64_t(1) << 24;
 
