@@ -48,6 +48,7 @@ int CaseDropSource();
 int CaseDropResult();
 int CaseThresholds();
 int CaseExtremeZoom();
+int CaseRefineHeld();
 
 int CaseReplay();
 int CaseStorm();

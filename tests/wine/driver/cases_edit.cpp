@@ -531,3 +531,51 @@ int CaseExtremeZoom()
     app.CloseAndCheck();
     return 0;
 }
+
+// ---- refinement held down --------------------------------------------------------------------------------
+
+// W held down (autorepeat key messages) on a 2 x 2 mesh: ten refinements reach 1025 curves a
+// family, a million cells, and the four after that are refused at the mesh bound. The
+// program answers throughout, copies what the renderer computes for the same fourteen
+// refinements, and Delete clears the mesh.
+int CaseRefineHeld()
+{
+    SceneData scene;
+    if (!LoadScene("wine-refine_held", scene))
+        return 1;
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    Image coords;
+    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
+        return 1;
+    PutBitmapOnClipboard(coords);
+    Key(app, 'V');
+    RubberBand(app, POINT{30, 20}, POINT{280, 200});
+    Stroke(app, {{20, 10}, {20, 190}});
+    Stroke(app, {{276, 10}, {276, 190}});
+    Key(app, 'T');
+    Stroke(app, {{10, 20}, {290, 20}});
+    Stroke(app, {{10, 180}, {290, 180}});
+    Key(app, 'H');
+    const LPARAM repeat = 0x40000001;  // the key was already down: an autorepeat
+    for (int i = 0; i < 14; ++i) {
+        const double t0 = NowMs();
+        Send(app.result, WM_KEYDOWN, 'W', i == 0 ? 1 : repeat);
+        CaptureClient(app.result);  // the repaint the refinement asked for
+        Note("W %2d: refinement and repaint %.0f ms", i + 1, NowMs() - t0);
+    }
+    DWORD_PTR answer = 0;
+    CHECK(SendMessageTimeoutW(app.main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) != 0,
+          "the program did not answer within a second with the largest mesh");
+    CheckCopyEquals(app, scene.expected, "fourteen refinements");
+    Screenshot("refined");
+    const double t0 = NowMs();
+    Key(app, VK_DELETE);
+    Note("Delete with a million cells: %.0f ms", NowMs() - t0);
+    std::vector<uint8_t> block;
+    if (CopyResult(app, block))
+        CHECK(block.size() == 60, "after Delete the copy has %zu bytes, not the 2 x 2 canvas's 60", block.size());
+    app.CloseAndCheck();
+    return 0;
+}

@@ -31,6 +31,7 @@ constexpr Case kCases[] = {
     {"paste-text", CasePasteText},     {"save-cancel", CaseSaveCancel},
     {"keys-copy", CaseKeysCopy},       {"bench", CaseBench},
     {"demo", CaseDemo},                {"storm", CaseStorm},
+    {"refine-held", CaseRefineHeld},
 };
 
 std::string EnvUtf8(const wchar_t* name)
