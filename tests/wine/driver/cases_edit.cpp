@@ -399,6 +399,27 @@ int CaseDropResult() { return DropCase(false); }
 
 // ---- the overlay thresholds ---------------------------------------------------------------------------
 
+// The start of the thresholds and refinement scenes: coords.png pasted, (30, 20) to
+// (280, 200) marked, two straight columns at x = 20 and 276 and rows at y = 20 and 180.
+static bool StartWithStraightMesh(App& app)
+{
+    if (!StartFullSize(app))
+        return false;
+    Image coords;
+    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
+        return false;
+    PutBitmapOnClipboard(coords);
+    Key(app, 'V');
+    RubberBand(app, POINT{30, 20}, POINT{280, 200});
+    Stroke(app, {{20, 10}, {20, 190}});
+    Stroke(app, {{276, 10}, {276, 190}});
+    Key(app, 'T');
+    Stroke(app, {{10, 20}, {290, 20}});
+    Stroke(app, {{10, 180}, {290, 180}});
+    Key(app, 'H');
+    return true;
+}
+
 // Two straight columns and rows refined 4, 5 and 7 times: 17 curves (no nodes, thin
 // pens, labels), 33 (no labels) and 129 (no overlays at all, the warp and the zoom label
 // only).
@@ -409,20 +430,8 @@ int CaseThresholds()
         !LoadScene("wine-thresholds129", s129))
         return 1;
     App app;
-    if (!StartFullSize(app))
+    if (!StartWithStraightMesh(app))
         return 1;
-    Image coords;
-    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
-        return 1;
-    PutBitmapOnClipboard(coords);
-    Key(app, 'V');
-    RubberBand(app, POINT{30, 20}, POINT{280, 200});
-    Stroke(app, {{20, 10}, {20, 190}});
-    Stroke(app, {{276, 10}, {276, 190}});
-    Key(app, 'T');
-    Stroke(app, {{10, 20}, {290, 20}});
-    Stroke(app, {{10, 180}, {290, 180}});
-    Key(app, 'H');
     // Fewer than 16 curves: pens 3 wide, one pixel either side of the line.
     Image pane = CaptureClient(app.result);
     CHECK(Rgb(pane.At(19, 105)) == kGreen && Rgb(pane.At(20, 105)) == kGreen && Rgb(pane.At(21, 105)) == kGreen,
@@ -544,20 +553,8 @@ int CaseRefineHeld()
     if (!LoadScene("wine-refine_held", scene))
         return 1;
     App app;
-    if (!StartFullSize(app))
+    if (!StartWithStraightMesh(app))
         return 1;
-    Image coords;
-    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
-        return 1;
-    PutBitmapOnClipboard(coords);
-    Key(app, 'V');
-    RubberBand(app, POINT{30, 20}, POINT{280, 200});
-    Stroke(app, {{20, 10}, {20, 190}});
-    Stroke(app, {{276, 10}, {276, 190}});
-    Key(app, 'T');
-    Stroke(app, {{10, 20}, {290, 20}});
-    Stroke(app, {{10, 180}, {290, 180}});
-    Key(app, 'H');
     const LPARAM repeat = 0x40000001;  // the key was already down: an autorepeat
     for (int i = 0; i < 14; ++i) {
         const double t0 = NowMs();
