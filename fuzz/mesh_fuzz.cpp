@@ -13,6 +13,7 @@
 #include "mesh/editing.h"
 #include "mesh/node_grid.h"
 #include "mesh/refine.h"
+#include "tests/reference_mesh.h"
 
 namespace {
 
@@ -103,33 +104,6 @@ void CheckCrossing(Point p, Point q, Point a, Point b)
     Check(got.onSecond == want.onSecond, "CrossSegments: onSecond differs from exact arithmetic");
     if (want.onFirst || want.onSecond)
         Check(got.x == want.x && got.y == want.y, "CrossSegments: point differs");
-}
-
-// The grid rules over exact crossings, applied to a copy of the grid as it was before.
-void ReferenceRecompute(const CurveSet& columns, const CurveSet& rows, NodeGrid& grid)
-{
-    grid.resize(rows.size());
-    for (NodeRow& row : grid)
-        row.resize(columns.size());
-    for (size_t r = 0; r < rows.size(); ++r) {
-        for (size_t c = 0; c < columns.size(); ++c) {
-            const Curve& w = rows[r];
-            const Curve& v = columns[c];
-            bool done = false;
-            for (size_t k = 1; k < w.size() && !done; ++k) {
-                for (size_t l = 1; l < v.size(); ++l) {
-                    const SegmentCrossing x = ExactCrossing(w[k - 1], w[k], v[l - 1], v[l]);
-                    if (!x.found || !(x.onFirst || x.onSecond))
-                        continue;
-                    grid[r][c] = {int32_t(l), int32_t(k), x.x, x.y};
-                    if (x.onFirst && x.onSecond) {
-                        done = true;
-                        break;
-                    }
-                }
-            }
-        }
-    }
 }
 
 CurveSet ReferenceMidCurves(const CurveSet& set)
@@ -226,7 +200,7 @@ Point PickPress(FuzzedDataProvider& in, const MeshEditState& e)
 void Recompute(MeshEditState& e)
 {
     NodeGrid want = e.nodeGrid;
-    ReferenceRecompute(e.columnCurves, e.rowCurves, want);
+    ReferenceRecompute(e.columnCurves, e.rowCurves, want, ExactCrossing);
     RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
     Check(e.nodeGrid == want, "RecomputeNodeGrid differs from the exact grid rules");
 }
@@ -307,7 +281,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const CurveSet columns = ReferenceMidCurves(e.columnCurves);
             const CurveSet rows = ReferenceMidCurves(e.rowCurves);
             NodeGrid grid = e.nodeGrid;
-            ReferenceRecompute(columns, rows, grid);
+            ReferenceRecompute(columns, rows, grid, ExactCrossing);
             if (RefineMesh(e)) {
                 Check(e.columnCurves == columns && e.rowCurves == rows,
                       "RefineMesh differs from the mean-curve rule");

@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+#include "reference_mesh.h"
+
 namespace {
 
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
@@ -345,34 +347,6 @@ SegmentCrossing PlainCross(Point P, Point Q, Point A, Point B)
     out.x = int32_t(X);
     out.y = int32_t(Y);
     return out;
-}
-
-// The grid search written out plainly over a given crossing function.
-template <typename CrossFn>
-void ReferenceRecompute(const CurveSet& columns, const CurveSet& rows, NodeGrid& grid,
-                        CrossFn cross)
-{
-    grid.resize(rows.size());
-    for (NodeRow& row : grid)
-        row.resize(columns.size());
-    for (size_t r = 0; r < rows.size(); ++r) {
-        for (size_t c = 0; c < columns.size(); ++c) {
-            const Curve& w = rows[r];
-            const Curve& v = columns[c];
-            bool done = false;
-            for (size_t k = 1; k < w.size() && !done; ++k) {
-                for (size_t l = 1; l < v.size(); ++l) {
-                    const SegmentCrossing s = cross(w[k - 1], w[k], v[l - 1], v[l]);
-                    if (s.onFirst || s.onSecond)
-                        grid[r][c] = MeshNode{int32_t(l), int32_t(k), s.x, s.y};
-                    if (s.onFirst && s.onSecond) {
-                        done = true;
-                        break;
-                    }
-                }
-            }
-        }
-    }
 }
 
 NodeGrid Recomputed(const CurveSet& columns, const CurveSet& rows)
