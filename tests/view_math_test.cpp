@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -149,7 +151,10 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{99, 99, true, false, false, false, 1.0f, 1.0f},
         // 100 in either set: no curve overlay at all
         PlanCase{100, 2, false, false, false, false, 1.0f, 3.0f},
-        PlanCase{2, 100, false, false, false, false, 3.0f, 1.0f}));
+        PlanCase{2, 100, false, false, false, false, 3.0f, 1.0f}),
+    [](const auto& info) {
+        return std::to_string(info.param.columns) + "x" + std::to_string(info.param.rows);
+    });
 
 TEST(FormatZoomLabel, PrintsTheWidenedFloatWithSixDecimals)
 {
