@@ -1,5 +1,6 @@
 // Moving the three children of MainWindow, and the Splitter that the user drags.
 #include "app/editor_state.h"
+#include "app/scoped_win.h"
 #include "app/windows_win.h"
 
 static PaneSize ClientSize(HWND hwnd)
@@ -45,12 +46,10 @@ static Point ScreenPoint(HWND splitter, LPARAM lParam)
 
 static void OnSplitterPaint(HWND hwnd)
 {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
+    ScopedPaint dc(hwnd);
     RECT rc{};
     GetClientRect(hwnd, &rc);
     FillRect(dc, &rc, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1)));
-    EndPaint(hwnd, &ps);
 }
 
 static void OnSplitterLButtonDown(HWND hwnd, LPARAM lParam)

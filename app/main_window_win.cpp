@@ -30,18 +30,18 @@ void RegisterWindowClasses(HINSTANCE instance)
 {
     LoadStringW(instance, VORLIN_STR_TITLE, gTitle, 100);
     LoadStringW(instance, VORLIN_STR_CLASS, gMainClassName, 100);
-    RegisterOneClass(instance, gMainClassName, MainWindowProc,
+    RegisterOneClass(instance, gMainClassName, GuardedProc<MainWindowProc>,
                      LoadIconW(instance, MAKEINTRESOURCEW(VORLIN_ICON_LARGE)),
                      LoadIconW(instance, MAKEINTRESOURCEW(VORLIN_ICON_SMALL)),
                      LoadCursorW(nullptr, IDC_ARROW), nullptr, MAKEINTRESOURCEW(VORLIN_MENU));
     // The children have no class cursor: their procedures set the pointer on every move.
-    RegisterOneClass(instance, kSourcePaneClass, SourcePaneProc, nullptr, nullptr, nullptr,
-                     nullptr, nullptr);
-    RegisterOneClass(instance, kSplitterClass, SplitterProc, nullptr, nullptr, nullptr,
-                     reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNHIGHLIGHT + 1)),
+    RegisterOneClass(instance, kSourcePaneClass, GuardedProc<SourcePaneProc>, nullptr, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegisterOneClass(instance, kSplitterClass, GuardedProc<SplitterProc>, nullptr, nullptr,
+                     nullptr, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNHIGHLIGHT + 1)),
                      nullptr);
-    RegisterOneClass(instance, kResultPaneClass, ResultPaneProc, nullptr, nullptr, nullptr,
-                     nullptr, nullptr);
+    RegisterOneClass(instance, kResultPaneClass, GuardedProc<ResultPaneProc>, nullptr, nullptr,
+                     nullptr, nullptr, nullptr);
 }
 
 static HWND CreateChild(HWND main, const wchar_t* className, int size)
@@ -69,11 +69,9 @@ static void OnMainCreate(HWND hwnd)
 
 static void OnMainPaint(HWND hwnd)
 {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
+    ScopedPaint dc(hwnd);
     Gdiplus::Graphics graphics(dc);
     graphics.Clear(Gdiplus::Color(gEditor.mainClearColor));
-    EndPaint(hwnd, &ps);
 }
 
 // The wheel goes to the pane chosen by the message's screen x, unconverted.

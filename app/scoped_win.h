@@ -23,6 +23,23 @@ private:
     HDC dc_;
 };
 
+// BeginPaint and EndPaint around a paint handler, so that the update region is validated
+// on every path out of it; a region left invalid would bring the paint message back at
+// once, for ever.
+class ScopedPaint {
+public:
+    explicit ScopedPaint(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &ps_)) {}
+    ~ScopedPaint() { EndPaint(hwnd_, &ps_); }
+    ScopedPaint(const ScopedPaint&) = delete;
+    ScopedPaint& operator=(const ScopedPaint&) = delete;
+    operator HDC() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
 // Open for the lifetime of the guard; a failed open is not examined, so the clipboard
 // calls in between simply fail.
 class ScopedClipboard {

@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 
 #include "app/commands.h"
 
@@ -19,6 +21,21 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// What the classes are registered with: the procedure with an allocation failure stopped
+// at its edge. A message whose work runs out of memory ends there, returning 0, with that
+// work left out as any failed allocation leaves its output out; unwound on through the
+// system's frames it would end the program.
+template <WNDPROC Proc>
+LRESULT CALLBACK GuardedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
+{
+    try {
+        return Proc(hwnd, msg, wParam, lParam);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return 0;
+}
 
 // Loads the title and class name (strings 103 and 109) and registers the four classes.
 void RegisterWindowClasses(HINSTANCE instance);

@@ -76,10 +76,8 @@ LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
+        ScopedPaint paint(hwnd);
         PaintResultPane(hwnd);
-        EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_ERASEBKGND: return 1;  // painting covers every pixel

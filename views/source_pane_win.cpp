@@ -82,10 +82,8 @@ LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
+        ScopedPaint paint(hwnd);
         PaintSourcePane(hwnd);
-        EndPaint(hwnd, &ps);
         return 0;
     }
     case WM_ERASEBKGND: return 1;  // painting covers every pixel

@@ -1,0 +1,162 @@
+// The program's windows in-process while memory runs out: operator new here fails on
+// demand, and messages whose handling allocates (a stroke's first point, the grid rebuilt at
+// its end, a paint's label text and warp bands) must end without ending the program, with
+// the mesh left usable and no paint message left pending.
+//   vorlin_memory_test.exe
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "app/editor_state.h"
+#include "app/windows_win.h"
+#include "mesh/node_grid.h"
+
+namespace {
+
+std::atomic<bool> gOutOfMemory{false};
+std::atomic<long> gRefused{0};
+
+void* Allocate(size_t size)
+{
+    if (gOutOfMemory.load(std::memory_order_relaxed)) {
+        ++gRefused;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(size_t size) { return Allocate(size); }
+void* operator new[](size_t size) { return Allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+int gFailed = 0;
+
+void Expect(bool ok, const char* what)
+{
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
+    gFailed += !ok;
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+LPARAM At(int x, int y) { return MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y))); }
+
+// Through SendMessageW, as the system delivers them, so the registered procedure runs.
+void Stroke(HWND pane, int x0, int y0, int x1, int y1)
+{
+    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, At(x0, y0));
+    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At((x0 + x1) / 2, (y0 + y1) / 2));
+    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At(x1, y1));
+    SendMessageW(pane, WM_LBUTTONUP, 0, At(x1, y1));
+}
+
+bool MeshIsWhole(const EditorState& e)
+{
+    return GridHasShape(e.nodeGrid, e.rowCurves.size(), e.columnCurves.size());
+}
+
+// Paints the pane now, with every allocation refused, and tells whether the paint message
+// was seen to its end: afterwards nothing of the pane may be left to paint.
+bool PaintsWithoutMemory(HWND pane)
+{
+    InvalidateRect(pane, nullptr, FALSE);
+    const long before = gRefused;
+    gOutOfMemory = true;
+    UpdateWindow(pane);
+    gOutOfMemory = false;
+    std::printf("  %ld allocations refused during the paint\n", gRefused - before);
+    return GetUpdateRect(pane, nullptr, FALSE) == FALSE && gRefused > before;
+}
+
+}  // namespace
+
+int wmain()
+{
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    HWND main = CreateMainWindow(GetModuleHandleW(nullptr));
+    Expect(main != nullptr, "MainWindow is created in-process");
+    if (!main)
+        return 1;
+    ShowWindow(main, SW_SHOW);
+    UpdateWindow(main);
+    EditorState& e = gEditor;
+    const HWND result = e.resultPane;
+
+    // A 2 x 2 mesh and a marked rectangle, so that a paint warps.
+    e.sourceSelection = SelectionRect{0, 0, 10, 10};
+    Stroke(result, 20, 10, 20, 200);
+    Stroke(result, 200, 10, 200, 200);
+    SendMessageW(main, WM_KEYDOWN, 'T', 1);
+    Stroke(result, 10, 20, 210, 20);
+    Stroke(result, 10, 190, 210, 190);
+    SendMessageW(main, WM_KEYDOWN, 'H', 1);
+    Expect(e.columnCurves.size() == 2 && e.rowCurves.size() == 2 && MeshIsWhole(e), "a 2 x 2 mesh is drawn");
+
+    // A stroke that cannot get its first point: no curve, no stroke under way.
+    gOutOfMemory = true;
+    SendMessageW(result, WM_LBUTTONDOWN, MK_LBUTTON, At(100, 5));
+    gOutOfMemory = false;
+    Expect(e.columnCurves.size() == 2 && e.interactionMode == InteractionMode::Idle,
+           "a press without memory starts no stroke");
+
+    // A stroke whose end cannot rebuild the grid: a later release or edit finishes the work.
+    SendMessageW(result, WM_LBUTTONDOWN, MK_LBUTTON, At(110, 5));
+    SendMessageW(result, WM_MOUSEMOVE, MK_LBUTTON, At(110, 100));
+    SendMessageW(result, WM_MOUSEMOVE, MK_LBUTTON, At(112, 205));
+    gOutOfMemory = true;
+    SendMessageW(result, WM_LBUTTONUP, 0, At(112, 205));
+    gOutOfMemory = false;
+    SendMessageW(result, WM_LBUTTONUP, 0, At(112, 205));
+    Expect(e.interactionMode == InteractionMode::Idle && e.columnCurves.size() == 3,
+           "the stroke ends at the next release and stays a column");
+    Stroke(result, 150, 5, 150, 205);
+    Expect(e.columnCurves.size() == 4 && MeshIsWhole(e), "after it the mesh is whole again");
+
+    // Paints that run out of memory still validate their panes.
+    Expect(PaintsWithoutMemory(result), "ResultPane: a paint without memory leaves nothing to paint");
+    Expect(PaintsWithoutMemory(e.sourcePane), "SourcePane: a paint without memory leaves nothing to paint");
+
+    // Keys whose commands allocate.
+    gOutOfMemory = true;
+    SendMessageW(main, WM_KEYDOWN, 'W', 1);
+    SendMessageW(main, WM_KEYDOWN, 'C', 1);
+    SendMessageW(main, WM_KEYDOWN, 'P', 1);
+    gOutOfMemory = false;
+    Expect(e.columnCurves.size() == 4 && MeshIsWhole(e), "a refinement without memory leaves the mesh as it was");
+    SendMessageW(main, WM_KEYDOWN, 'W', 1);
+    Expect(e.columnCurves.size() == 7 && e.rowCurves.size() == 3 && MeshIsWhole(e),
+           "with memory back the mesh refines");
+    Pump();
+
+    DestroyWindow(main);
+    Pump();
+    std::printf("%s: %d failed\n", gFailed ? "FAILED" : "passed", gFailed);
+    return gFailed ? 1 : 0;
+}
