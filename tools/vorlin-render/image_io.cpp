@@ -173,7 +173,7 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
         bytes[i * 4 + 3] = static_cast<unsigned char>(argb >> 24);
     }
     // Every row through the Paeth filter rather than the encoder trying all five on each:
-    // on the benchmark's 12-megapixel result half the time, and a smaller file.
+    // on the benchmark's 12-megapixel result about a tenth less time and a smaller file.
     stbi_write_force_png_filter = 4;
     try {
         return stbi_write_png_to_func(AppendToVector, &png, int(image.width), int(image.height), 4,
