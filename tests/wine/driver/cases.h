@@ -5,6 +5,8 @@
 
 // Starts the program and gives MainWindow nearly the whole 1280 x 800 desktop.
 bool StartFullSize(App& app);
+// StartFullSize, then the fixture coords.png pasted as the source (key V).
+bool StartWithCoordsPicture(App& app);
 // Moves and sizes MainWindow (its outer rectangle) and waits for the relayout.
 void PlaceMainWindow(App& app, int x, int y, int width, int height);
 // A child's rectangle in MainWindow client coordinates (x, y, width, height).

@@ -281,13 +281,8 @@ int CaseResultZoom()
     if (!LoadScene("wine-zoomstroke", scene))
         return 1;
     App app;
-    if (!StartFullSize(app))
+    if (!StartWithCoordsPicture(app))
         return 1;
-    Image coords;
-    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
-        return 1;
-    PutBitmapOnClipboard(coords);
-    Key(app, 'V');
     RubberBand(app, POINT{20, 20}, POINT{220, 170});
     int W = BoxOf(app, app.source).w;
     POINT result = app.ClientOrigin(app.result);
@@ -403,13 +398,8 @@ int CaseDropResult() { return DropCase(false); }
 // (280, 200) marked, two straight columns at x = 20 and 276 and rows at y = 20 and 180.
 static bool StartWithStraightMesh(App& app)
 {
-    if (!StartFullSize(app))
+    if (!StartWithCoordsPicture(app))
         return false;
-    Image coords;
-    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
-        return false;
-    PutBitmapOnClipboard(coords);
-    Key(app, 'V');
     RubberBand(app, POINT{30, 20}, POINT{280, 200});
     Stroke(app, {{20, 10}, {20, 190}});
     Stroke(app, {{276, 10}, {276, 190}});
@@ -469,13 +459,8 @@ int CaseThresholds()
 int CaseExtremeZoom()
 {
     App app;
-    if (!StartFullSize(app))
+    if (!StartWithCoordsPicture(app))
         return 1;
-    Image coords;
-    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
-        return 1;
-    PutBitmapOnClipboard(coords);
-    Key(app, 'V');
     Stroke(app, {{50, 50}, {300, 200}});
     Key(app, 'P');  // Single, nothing marked: SourcePane only
     POINT source = app.ClientOrigin(app.source);

@@ -27,6 +27,18 @@ bool StartFullSize(App& app)
     return true;
 }
 
+bool StartWithCoordsPicture(App& app)
+{
+    if (!StartFullSize(app))
+        return false;
+    Image coords;
+    if (!CHECK(LoadPng(DataPath("coords.png"), coords), "no fixture coords.png"))
+        return false;
+    PutBitmapOnClipboard(coords);
+    Key(app, 'V');
+    return true;
+}
+
 PaneBox BoxOf(App& app, HWND pane)
 {
     RECT r{};
