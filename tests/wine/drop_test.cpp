@@ -16,6 +16,7 @@
 
 #include "app/editor_state.h"
 #include "app/windows_win.h"
+#include "inprocess.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -27,14 +28,6 @@
 #pragma GCC diagnostic pop
 
 namespace {
-
-int gFailed = 0;
-
-void Expect(bool ok, const char* what)
-{
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-    gFailed += !ok;
-}
 
 std::wstring gData;  // Windows path of the fixture folder, with a trailing backslash
 
@@ -113,15 +106,6 @@ bool SamePixels(const PixelImage& pixels, const Picture& want)
 // An image that failed to decode: present, but with no size.
 bool IsEmptyImage(Gdiplus::Bitmap* image) { return image && image->GetWidth() == 0 && image->GetHeight() == 0; }
 
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -188,10 +172,5 @@ int wmain(int argc, wchar_t** argv)
     Expect(e.backdropImage.get() == kept, "ResultPane: a drop of no files changes nothing");
     Expect(SameAsPicture(e.sourceImage.get(), japanese) == false && IsEmptyImage(e.sourceImage.get()),
            "ResultPane drops leave SourceImage alone");
-    Pump();
-
-    DestroyWindow(main);
-    Pump();
-    std::printf("%s: %d failed\n", gFailed ? "FAILED" : "passed", gFailed);
-    return gFailed ? 1 : 0;
+    return CloseAndReport(main);
 }

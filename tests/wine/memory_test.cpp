@@ -17,6 +17,7 @@
 
 #include "app/editor_state.h"
 #include "app/windows_win.h"
+#include "inprocess.h"
 #include "mesh/node_grid.h"
 
 namespace {
@@ -45,23 +46,6 @@ void operator delete(void* p, size_t) noexcept { std::free(p); }
 void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace {
-
-int gFailed = 0;
-
-void Expect(bool ok, const char* what)
-{
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-    gFailed += !ok;
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 LPARAM At(int x, int y) { return MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y))); }
 
@@ -153,10 +137,5 @@ int wmain()
     SendMessageW(main, WM_KEYDOWN, 'W', 1);
     Expect(e.columnCurves.size() == 7 && e.rowCurves.size() == 3 && MeshIsWhole(e),
            "with memory back the mesh refines");
-    Pump();
-
-    DestroyWindow(main);
-    Pump();
-    std::printf("%s: %d failed\n", gFailed ? "FAILED" : "passed", gFailed);
-    return gFailed ? 1 : 0;
+    return CloseAndReport(main);
 }
