@@ -5,6 +5,8 @@
 #include "mesh/refine.h"
 #include "warp/exchange_win.h"
 
+#include <utility>
+
 // On: black becomes fully transparent and everything else is shown at alpha 127.
 // Off removes the layered style and leaves the layered attributes as they were.
 void SetTranslucency(HWND main, bool on)
@@ -18,12 +20,24 @@ void SetTranslucency(HWND main, bool on)
     }
 }
 
+// A clipboard bitmap becomes SourceImage; with no bitmap on the clipboard nothing changes.
+static void PasteSource(HWND main)
+{
+    EditorState& e = gEditor;
+    ClipboardPaste paste = PasteBitmapFromClipboard(main);
+    if (!paste.found)
+        return;
+    ReplacePaneImage(PaneImage::Source, std::move(paste.image));
+    Repaint(e.sourcePane);
+    Repaint(e.resultPane);
+}
+
 void RunCommand(HWND main, Command command)
 {
     EditorState& e = gEditor;
     switch (command) {
     case Command::None: break;
-    case Command::CopyResult: CopyResultToClipboard(main); break;
+    case Command::CopyResult: CopyResultToClipboard(main, e, e.sourcePixels); break;
     case Command::ClearMesh:
         ClearMesh(e);
         // the panes are windows of their own, so they are invalidated along with MainWindow
@@ -36,9 +50,9 @@ void RunCommand(HWND main, Command command)
         e.layoutMode = NextLayoutMode(e.layoutMode);
         RelayoutProportionally();
         break;
-    case Command::SaveResult: SaveResultAsPng(); break;
+    case Command::SaveResult: SaveResultAsPng(e, e.sourcePixels); break;
     case Command::RowsFamily: e.activeFamily = CurveFamily::Rows; break;
-    case Command::PasteSource: PasteSourceFromClipboard(main); break;
+    case Command::PasteSource: PasteSource(main); break;
     case Command::RefineMesh:
         RefineMesh(e);  // a mesh too large to refine stays as it was
         Repaint(e.resultPane);

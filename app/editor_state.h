@@ -1,5 +1,7 @@
 // The program's one global record: the portable editing state plus images, layout, zoom
 // of SourcePane, window handles and clear colours. Every start value is written here.
+// It holds GDI+ images and window handles, so unlike the portable headers it includes the
+// Windows headers; only the window layer includes it.
 #pragma once
 
 #ifndef NOMINMAX
@@ -40,3 +42,9 @@ extern EditorState gEditor;
 // Drops SourceImage, its pixels and BackdropImage; they are GDI+ objects, so this runs
 // before GDI+ is shut down.
 void ReleaseEditorImages();
+
+// The image each picture pane shows: SourceImage in SourcePane, BackdropImage in ResultPane.
+enum class PaneImage { Source, Backdrop };
+// Makes `image` the pane's image, destroying the one it replaces; SourceImage is converted
+// once into the ARGB pixels the warp reads. Nothing is repainted.
+void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image);

@@ -1,6 +1,8 @@
 // Pane layout arithmetic in client pixels; every division truncates toward zero.
 #include "app/layout.h"
 
+#include "mesh/int_math.h"
+
 // Sizes come from the window system and stay far inside int32, but a split dragged or
 // computed from odd extents is formed in 64 bits and saturated, so no sum can overflow.
 static int32_t Sum(int64_t a, int64_t b, int64_t c = 0)

@@ -40,16 +40,6 @@ private:
     HDC dc_;
 };
 
-// Open for the lifetime of the guard; a failed open is not examined, so the clipboard
-// calls in between simply fail.
-class ScopedClipboard {
-public:
-    explicit ScopedClipboard(HWND owner) { OpenClipboard(owner); }
-    ~ScopedClipboard() { CloseClipboard(); }
-    ScopedClipboard(const ScopedClipboard&) = delete;
-    ScopedClipboard& operator=(const ScopedClipboard&) = delete;
-};
-
 // Invalidates the whole client area without erasing.
 inline void Repaint(HWND hwnd)
 {

@@ -6,12 +6,14 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <shellapi.h>  // HDROP; after <windows.h>
 
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 
 #include "app/commands.h"
+#include "app/editor_state.h"
 
 inline constexpr wchar_t kSourcePaneClass[] = L"vorlin_L";
 inline constexpr wchar_t kSplitterClass[] = L"vorlin_S";
@@ -45,6 +47,11 @@ void RegisterWindowClasses(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
 // The whole program: GDI+, CreateMainWindow, show, the message loop; the quit code.
 int RunProgram(HINSTANCE instance, int showCommand);
+
+// Input both picture panes handle alike: every dropped file decoded in turn into the pane's
+// image (`which`), the last one staying, and the wheel zooming the pane.
+void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which);
+void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam);
 
 void LayoutPanes(int32_t splitX, int32_t splitY);
 void RelayoutProportionally();

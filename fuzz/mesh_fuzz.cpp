@@ -11,6 +11,7 @@
 
 #include "mesh/curves.h"
 #include "mesh/editing.h"
+#include "mesh/int_math.h"
 #include "mesh/node_grid.h"
 #include "mesh/refine.h"
 #include "tests/reference_mesh.h"
@@ -72,7 +73,7 @@ CurveSet& ActiveSet(MeshEditState& e)
 // 32-bit differences can overflow: the oracle for CrossSegments at any coordinate.
 SegmentCrossing ExactCrossing(Point p, Point q, Point a, Point b)
 {
-    using Wide = __int128;
+    using Wide = Int128;
     const Wide dRx = Wide(q.x) - p.x, dRy = Wide(q.y) - p.y;
     const Wide dCx = Wide(b.x) - a.x, dCy = Wide(b.y) - a.y;
     const Wide den = dRx * dCy - dRy * dCx;

@@ -2,16 +2,8 @@
 // intermediate is stored back into a 32-bit coordinate.
 #include "mesh/curves.h"
 
-#include <limits>
+#include "mesh/int_math.h"
 
-int32_t SaturateToInt32(int64_t v)
-{
-    if (v > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 // The canvas always starts at (0, 0): points at negative coordinates never enlarge it, and
 // with no points at all it is 2 by 2. The + 2 is taken in 64 bits, so a point at INT32_MAX

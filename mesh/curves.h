@@ -15,8 +15,14 @@ using CurveSet = std::vector<Curve>;  // index in the set = column or row number
 
 enum class CurveFamily { Columns = 0, Rows = 1 };
 
-// Clamps a wide intermediate into the signed 32-bit range.
-int32_t SaturateToInt32(int64_t v);
+// The marked source rectangle; width < 0 means nothing is marked.
+struct SelectionRect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = -1;
+    int32_t height = 0;
+    friend bool operator==(const SelectionRect&, const SelectionRect&) = default;
+};
 
 // canvas = max(0, greatest x or y of any point) + 2, saturated to int32.
 void MeasureCanvas(const CurveSet& columns, const CurveSet& rows, int32_t& canvasWidth,

@@ -7,9 +7,9 @@
 #include <limits>
 #include <utility>
 
-namespace {
+#include "mesh/int_math.h"
 
-__extension__ typedef __int128 Int128;
+namespace {
 
 constexpr int32_t kInt32Max = std::numeric_limits<int32_t>::max();
 constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
@@ -92,17 +92,6 @@ const MeshNode* NodeAt(const NodeGrid& grid, int64_t row, int64_t column)
 }
 
 }  // namespace
-
-int32_t TruncateFloatToInt32(float v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= 2147483648.0f)  // 2^31
-        return kInt32Max;
-    if (v < -2147483648.0f)
-        return kInt32Min;
-    return static_cast<int32_t>(v);
-}
 
 Point PanePointFromLParam(uint32_t lParam, float zoom)
 {

@@ -9,15 +9,6 @@
 
 enum class InteractionMode { Idle = 0, Selecting = 1, SplitterDrag = 2, Stroke = 3, NodeDrag = 4 };
 
-// The marked source rectangle; width < 0 means nothing is marked.
-struct SelectionRect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = -1;
-    int32_t height = 0;
-    friend bool operator==(const SelectionRect&, const SelectionRect&) = default;
-};
-
 // Everything the editing operations, the renderer and the exports work on; the Windows
 // program's EditorState adds images, window handles and layout to it.
 struct MeshEditState {
@@ -40,8 +31,6 @@ inline constexpr double kThinningDistance = 5.0;
 inline constexpr double kHitRadius = 10.0;
 inline constexpr int32_t kLabelSpotOffset = 8;
 
-// trunc(v) with NaN giving 0 and values outside int32 saturating.
-int32_t TruncateFloatToInt32(float v);
 // A pane mouse position (signed 16-bit words of lParam) in unzoomed pixels.
 Point PanePointFromLParam(uint32_t lParam, float zoom);
 // One wheel message: quotient > 0 divides the zoom by 1.1f, any other multiplies it.

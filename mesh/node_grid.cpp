@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <utility>
 
-namespace {
+#include "mesh/int_math.h"
 
-__extension__ typedef __int128 Int128;
+namespace {
 
 // Inside +-2^19 the differences stay within 2^20, den and num within 2^41 and num * dRx
 // within 2^61, so 64 bits are exact there; the 128-bit path is exact for any int32

@@ -5,8 +5,6 @@
 #include "app/windows_win.h"
 #include "views/paint_win.h"
 
-#include <shellapi.h>  // after <windows.h>
-
 static Point CanvasPoint(LPARAM lParam)
 {
     return PanePointFromLParam(static_cast<uint32_t>(lParam), gEditor.resultZoom);
@@ -50,22 +48,6 @@ static void OnResultRButtonUp(HWND pane, LPARAM lParam)
     ReleaseCapture();
 }
 
-// Every dropped file replaces BackdropImage in turn; the last one stays.
-static void OnResultDropFiles(HWND pane, HDROP drop)
-{
-    EditorState& e = gEditor;
-    wchar_t name[260];
-    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, name, 260);
-    for (UINT i = 0; i < count; ++i) {
-        name[0] = L'\0';
-        DragQueryFileW(drop, i, name, 260);
-        e.backdropImage.reset();
-        e.backdropImage.reset(new Gdiplus::Bitmap(name));
-    }
-    DragFinish(drop);
-    Repaint(pane);
-}
-
 LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     EditorState& e = gEditor;
@@ -87,11 +69,10 @@ LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_LBUTTONUP: OnResultLButtonUp(hwnd); return 0;
     case WM_RBUTTONDOWN: OnResultRButtonDown(hwnd, lParam); return 0;
     case WM_RBUTTONUP: OnResultRButtonUp(hwnd, lParam); return 0;
-    case WM_MOUSEWHEEL:
-        e.resultZoom = ApplyWheelZoom(e.resultZoom, static_cast<uint32_t>(wParam));
-        Repaint(hwnd);
+    case WM_MOUSEWHEEL: OnPaneMouseWheel(hwnd, e.resultZoom, wParam); return 0;
+    case WM_DROPFILES:
+        OnPaneDropFiles(hwnd, reinterpret_cast<HDROP>(wParam), PaneImage::Backdrop);
         return 0;
-    case WM_DROPFILES: OnResultDropFiles(hwnd, reinterpret_cast<HDROP>(wParam)); return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -1,5 +1,6 @@
 // Tests of the canvas extent and of the saturation of wide intermediates.
 #include "mesh/curves.h"
+#include "mesh/int_math.h"
 
 #include <gtest/gtest.h>
 

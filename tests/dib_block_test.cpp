@@ -1,5 +1,5 @@
 // Tests of the clipboard image block's size and header and of the export canvas bound.
-#include "app/dib_block.h"
+#include "warp/dib_block.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // Tests of the result pane's editing operations: input conversions, strokes and their
 // reclassification, curve deletion, node picking and node dragging.
 #include "mesh/editing.h"
+#include "mesh/int_math.h"
 
 #include <gtest/gtest.h>
 

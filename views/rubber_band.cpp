@@ -1,6 +1,8 @@
 // Rubber band of SourcePane over the portable editing state.
 #include "views/rubber_band.h"
 
+#include "mesh/int_math.h"
+
 void BeginRubberBand(MeshEditState& e, Point p)
 {
     e.sourceSelection.x = p.x;

@@ -6,9 +6,6 @@
 #include "views/paint_win.h"
 #include "views/rubber_band.h"
 #include "views/view_math.h"
-#include "warp/gdiplus_pixels_win.h"
-
-#include <shellapi.h>  // after <windows.h>
 
 static Point SourcePoint(LPARAM lParam)
 {
@@ -52,26 +49,6 @@ static void OnSourceLButtonUp(HWND pane, LPARAM lParam)
     ReleaseCapture();
 }
 
-// Every dropped file replaces SourceImage in turn and the last one stays; only that one is
-// converted to ARGB pixels for the warp.
-static void OnSourceDropFiles(HWND pane, HDROP drop)
-{
-    EditorState& e = gEditor;
-    wchar_t name[260];
-    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, name, 260);
-    for (UINT i = 0; i < count; ++i) {
-        name[0] = L'\0';
-        DragQueryFileW(drop, i, name, 260);
-        e.sourcePixels = PixelImage{};
-        e.sourceImage.reset();
-        e.sourceImage.reset(new Gdiplus::Bitmap(name));
-    }
-    if (count > 0)
-        e.sourcePixels = CopyArgbPixels(e.sourceImage.get());
-    DragFinish(drop);
-    Repaint(pane);
-}
-
 LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     EditorState& e = gEditor;
@@ -93,11 +70,10 @@ LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_LBUTTONUP: OnSourceLButtonUp(hwnd, lParam); return 0;
     case WM_RBUTTONDOWN: return 0;
     case WM_RBUTTONUP: return 0;
-    case WM_MOUSEWHEEL:
-        e.sourceZoom = ApplyWheelZoom(e.sourceZoom, static_cast<uint32_t>(wParam));
-        Repaint(hwnd);
+    case WM_MOUSEWHEEL: OnPaneMouseWheel(hwnd, e.sourceZoom, wParam); return 0;
+    case WM_DROPFILES:
+        OnPaneDropFiles(hwnd, reinterpret_cast<HDROP>(wParam), PaneImage::Source);
         return 0;
-    case WM_DROPFILES: OnSourceDropFiles(hwnd, reinterpret_cast<HDROP>(wParam)); return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -3,8 +3,7 @@
 
 #include <cwchar>
 
-#include "mesh/curves.h"
-#include "mesh/editing.h"
+#include "mesh/int_math.h"
 
 int32_t OffscreenSide(int32_t clientExtent, float zoom)
 {

@@ -8,32 +8,41 @@
 #include <cwchar>
 #include <new>
 
-#include "app/dib_block.h"
-#include "app/editor_state.h"
-#include "app/scoped_win.h"
+#include "warp/dib_block.h"
 #include "warp/gdiplus_pixels_win.h"
 
-void PasteSourceFromClipboard(HWND owner)
+namespace {
+
+// Open for the lifetime of the guard; a failed open is not examined, so the clipboard
+// calls in between simply fail.
+class ScopedClipboard {
+public:
+    explicit ScopedClipboard(HWND owner) { OpenClipboard(owner); }
+    ~ScopedClipboard() { CloseClipboard(); }
+    ScopedClipboard(const ScopedClipboard&) = delete;
+    ScopedClipboard& operator=(const ScopedClipboard&) = delete;
+};
+
+}  // namespace
+
+ClipboardPaste PasteBitmapFromClipboard(HWND owner)
 {
-    EditorState& e = gEditor;
+    ClipboardPaste paste;
     if (!IsClipboardFormatAvailable(CF_BITMAP))
-        return;  // the clipboard is not even opened
+        return paste;  // the clipboard is not even opened
     ScopedClipboard clipboard(owner);
     // the handle stays the clipboard's: GDI+ copies its pixels and it is not deleted
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     if (!bitmap)
-        return;
-    e.sourcePixels = PixelImage{};
-    e.sourceImage.reset();
-    // a failed conversion still becomes SourceImage: an empty image that draws nothing
-    e.sourceImage.reset(
+        return paste;
+    paste.found = true;
+    paste.image.reset(
         new Gdiplus::Bitmap(bitmap, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE))));
-    e.sourcePixels = CopyArgbPixels(e.sourceImage.get());
-    Repaint(e.sourcePane);
-    Repaint(e.resultPane);
+    return paste;
 }
 
-std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const PixelImage& source)
+std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e,
+                                                    const PixelImage& source)
 {
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
     // Points saturated from a far-out zoom can give a canvas of 2^31 pixels a side; a
@@ -86,10 +95,9 @@ static HGLOBAL MakeDibBlock(int32_t width, int32_t height, HBITMAP bitmap)
     return block;
 }
 
-void CopyResultToClipboard(HWND owner)
+void CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& source)
 {
-    EditorState& e = gEditor;
-    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, e.sourcePixels);
+    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, source);
     if (!target)
         return;  // the clipboard is not touched
     int32_t width = e.canvasWidth;
@@ -131,11 +139,10 @@ bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid)
     return false;
 }
 
-void SaveResultAsPng()
+void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
 {
-    EditorState& e = gEditor;
     // rendered before the dialog: what happens while it is open does not change the image
-    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, e.sourcePixels);
+    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, source);
     if (!target)
         return;
 
@@ -156,5 +163,6 @@ void SaveResultAsPng()
     CLSID png;
     if (!FindEncoderClsid(L"image/png", png))
         return;
-    target->Save(path, &png, nullptr);  // the path exactly as returned; a failure stays in the status
+    // the path exactly as returned; a failure stays in the status
+    target->Save(path, &png, nullptr);
 }

@@ -3,7 +3,8 @@
 
 #include <cstddef>
 
-#include "mesh/editing.h"
+#include "mesh/curves.h"
+#include "mesh/node_grid.h"
 #include "warp/quad_warp.h"
 
 // The cell between node rows i-1, i and node columns l-1, l, with its source bounds.

@@ -1,5 +1,5 @@
 // The clipboard image block's arithmetic, kept in 64 bits so no canvas size overflows it.
-#include "app/dib_block.h"
+#include "warp/dib_block.h"
 
 bool CanvasFitsBitmap(int32_t width, int32_t height)
 {
