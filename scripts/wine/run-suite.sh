@@ -27,7 +27,7 @@ mkdir -p "$results/data" "$results/input"
 t0=$(date +%s%N)
 
 python3 "$here/prepare.py" "$results/data" "$native/tools/vorlin-render" \
-    "$root/tests/wine/scenes" "$root/tests/scenes" "$root/tests/data/scenes" || {
+    "$root/tests/wine/scenes" "$root/tests/data/scenes" || {
     echo "run-suite: preparing the scenes failed"; echo "0 passed, 1 failed"; exit 1; }
 
 if [ $# -gt 0 ]; then

@@ -11,8 +11,9 @@ import shutil
 import subprocess
 import sys
 
-SCENES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scenes")
-SOURCES = os.path.join(SCENES, "sources")
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
+SCENES = os.path.join(DATA, "scenes")
+SOURCES = os.path.join(DATA, "images")
 
 MESH = '"columns": [[[4, 4], [6, 40]], [[40, 2], [38, 42]]], "rows": [[[0, 6], [44, 4]], [[0, 38], [44, 40]]]'
 OUTPUTS = ["--png", "{out}/out.png", "--grid", "{out}/out.json"]

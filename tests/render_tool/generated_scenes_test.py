@@ -11,7 +11,7 @@ import json
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REFERENCE = os.path.join(HERE, "..", "reference", "vorlin_reference.py")
-SOURCES = os.path.join(HERE, "..", "scenes", "sources")
+SOURCES = os.path.join(HERE, "..", "data", "images")
 sys.path.insert(0, os.path.dirname(REFERENCE))
 import vorlin_reference as ref  # noqa: E402
 

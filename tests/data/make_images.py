@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-# Writes the regression scenes' source images into tests/scenes/sources/: small pictures whose
+# Writes the regression scenes' source images into tests/data/images/: small pictures whose
 # colours tell where each output pixel was sampled, as PNG (RGB and RGBA), 24-bit BMP and GIF.
 import os
 import struct
@@ -84,7 +84,7 @@ def write_gif(path, width, height):
 
 
 def main():
-    out = os.path.join(HERE, "sources")
+    out = os.path.join(HERE, "images")
     os.makedirs(out, exist_ok=True)
     write_png(os.path.join(out, "gradient.png"), 64, 48,
               [b"".join(bytes(gradient(x, y)) for x in range(64)) for y in range(48)], color_type=2)

@@ -12,17 +12,19 @@ REFERENCE = os.path.join(HERE, "..", "reference", "vorlin_reference.py")
 sys.path.insert(0, os.path.dirname(REFERENCE))
 import vorlin_reference as ref  # noqa: E402
 
+SCENES = os.path.join(HERE, "scenes")
+
 MAX_RENDERED_PIXELS = 1 << 20
 
 
 def main():
     names = sys.argv[1:] or sorted(os.path.basename(p)[:-len(".scene.json")]
-                                   for p in glob.glob(os.path.join(HERE, "*.scene.json")))
+                                   for p in glob.glob(os.path.join(SCENES, "*.scene.json")))
     for name in names:
-        scene = os.path.join(HERE, name + ".scene.json")
+        scene = os.path.join(SCENES, name + ".scene.json")
         editor, width, height, _ = ref.render_scene(scene)
-        command = [sys.executable, REFERENCE, scene, "--grid", os.path.join(HERE, name + ".expected.json")]
-        png = os.path.join(HERE, name + ".expected.png")
+        command = [sys.executable, REFERENCE, scene, "--grid", os.path.join(SCENES, name + ".expected.json")]
+        png = os.path.join(SCENES, name + ".expected.png")
         if width * height <= MAX_RENDERED_PIXELS:
             command += ["--png", png]
         elif os.path.exists(png):
