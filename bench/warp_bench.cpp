@@ -72,11 +72,13 @@ void RunProduction(benchmark::State& state, WarpKernel kernel, unsigned threads,
     state.SetItemsProcessed(int64_t(state.iterations() * kPixels));
 }
 
+// clang-format off
 void BM_Production1(benchmark::State& state) { RunProduction(state, WarpKernel::Auto, 1, "production1"); }
 void BM_ProductionN(benchmark::State& state) { RunProduction(state, WarpKernel::Auto, 0, "productionN"); }
 void BM_ProductionSse2(benchmark::State& state) { RunProduction(state, WarpKernel::Sse2, 1, "sse2"); }
 void BM_ProductionAvx2(benchmark::State& state) { RunProduction(state, WarpKernel::Avx2, 1, "avx2"); }
 void BM_ProductionScalar(benchmark::State& state) { RunProduction(state, WarpKernel::Scalar, 1, "scalar"); }
+// clang-format on
 
 // Maps that undo the mesh's wobble to first order, so the remap reads the source along
 // about the same paths as the warp does.

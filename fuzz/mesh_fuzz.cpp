@@ -37,10 +37,12 @@ void Check(bool ok, const char* what)
 
 int32_t PickCoordinate(FuzzedDataProvider& in)
 {
+    // clang-format off
     static constexpr int32_t kEdges[] = {
         std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min() + 1,
         -(1 << 19) - 1, -(1 << 19), -32768, -1, 0, 1, 32767, 1 << 19, (1 << 19) + 1,
         std::numeric_limits<int32_t>::max() - 1, std::numeric_limits<int32_t>::max()};
+    // clang-format on
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
     case 0: return in.ConsumeIntegralInRange<int32_t>(-40, 120);  // meshes that really cross
     case 1: return in.PickValueInArray(kEdges);

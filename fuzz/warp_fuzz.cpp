@@ -67,12 +67,14 @@ Image PickImage(FuzzedDataProvider& in, uint32_t maxSide, bool randomPixels)
 
 double PickDouble(FuzzedDataProvider& in, double span)
 {
+    // clang-format off
     static constexpr double kSpecial[] = {
         std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
         -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::max(),
         -std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
         1e300, -1e300, -0.5, 0.5, -0.0, 0.0, 1.0, -1.0,
         2147483647.0, -2147483648.0, 2147483648.0, 4294967295.0, 9.3e18, -9.3e18};
+    // clang-format on
     switch (in.ConsumeIntegralInRange<int>(0, 4)) {
     case 0:
     case 1: return double(in.ConsumeIntegralInRange<int32_t>(-4, int32_t(span) + 4)) +

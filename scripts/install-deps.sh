@@ -7,7 +7,7 @@ pkgs=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libstb-dev
   libopencv-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format-14
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth imagemagick xdotool fonts-liberation fonts-ipafont-gothic
   python3

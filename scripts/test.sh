@@ -12,6 +12,9 @@ step() { printf '\n== %s\n' "$*"; }
 step "packages"
 scripts/install-deps.sh
 
+step "source format"
+scripts/check-format.sh
+
 step "native build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"

@@ -296,6 +296,7 @@ const Curve kColumnAt10{{10, 0}, {10, 100}};
 const Curve kRowAt30{{0, 30}, {100, 30}};
 const Curve kRowAt70{{0, 70}, {100, 70}};
 
+// clang-format off
 const ReclassifyCase kReclassifyCases[] = {
     // Segment 1 crosses the column x = 10 first: the stroke becomes a row curve.
     {"CrossingAColumnFirstMakesARow", CurveFamily::Columns, {kColumnAt10}, {kRowAt30, kRowAt70},
@@ -323,6 +324,7 @@ const ReclassifyCase kReclassifyCases[] = {
     {"ARowStrokeChecksTheLastColumnCurve", CurveFamily::Rows,
      {kColumnAt10, Curve{{0, 90}, {100, 90}}}, {kRowAt30}, Curve{{40, 20}, {60, 20}}, 1, 3, true},
 };
+// clang-format on
 
 class ReclassificationTable : public testing::TestWithParam<ReclassifyCase> {};
 
@@ -558,12 +560,14 @@ TEST(MoveNode, BendsAllFourStretchesAsATent)
     // Toward the previous neighbour (index 1) k = 1..5 get (k - 1) * d / 4:
     // (2.5 -> 2, 5), (5, 10), (7.5 -> 7, 15), (10, 20); toward the next (index 10) k = 6..9
     // get (10 - k) * d / 5: (8, 16), (6, 12), (4, 8), (2, 4).
+    // clang-format off
     EXPECT_EQ(e.rowCurves[1],
               (Curve{{0, 50}, {10, 50}, {22, 55}, {35, 60}, {47, 65}, {60, 70}, {68, 66},
                      {76, 62}, {84, 58}, {92, 54}, {100, 50}}));
     EXPECT_EQ(e.columnCurves[1],
               (Curve{{50, 0}, {50, 10}, {52, 25}, {55, 40}, {57, 55}, {60, 70}, {58, 76},
                      {56, 82}, {54, 88}, {52, 94}, {50, 100}}));
+    // clang-format on
     EXPECT_EQ(e.nodeGrid[1][1], (MeshNode{5, 5, 60, 70}));
     const MeshEditState untouched = Mesh3x3();
     for (size_t t : {0u, 2u}) {
@@ -586,9 +590,11 @@ TEST(MoveNode, TruncatesNegativeSharesTowardZero)
     MoveNode(e, 41, 50);  // dx = -9
     // -2.25 -> -2, -4.5 -> -4, -6.75 -> -6, -9; then -7.2 -> -7, -5.4 -> -5, -3.6 -> -3,
     // -1.8 -> -1.
+    // clang-format off
     EXPECT_EQ(e.rowCurves[1],
               (Curve{{0, 50}, {10, 50}, {18, 50}, {26, 50}, {34, 50}, {41, 50}, {53, 50},
                      {65, 50}, {77, 50}, {89, 50}, {100, 50}}));
+    // clang-format on
 }
 
 TEST(MoveNode, TheFirstNodeBendsOnlyTowardItsNextNeighboursAndKeepsItsOwnPoints)
@@ -598,12 +604,14 @@ TEST(MoveNode, TheFirstNodeBendsOnlyTowardItsNextNeighboursAndKeepsItsOwnPoints)
     e.dragColumn = 0;
     MoveNode(e, 8, 4);
     // Own index 1 on both curves, next neighbours at index 5: k = 2..4 get (5 - k) * d / 4.
+    // clang-format off
     EXPECT_EQ(e.rowCurves[0],
               (Curve{{0, 0}, {10, 0}, {26, 3}, {34, 2}, {42, 1}, {50, 0}, {60, 0}, {70, 0},
                      {80, 0}, {90, 0}, {100, 0}}));
     EXPECT_EQ(e.columnCurves[0],
               (Curve{{0, 0}, {0, 10}, {6, 23}, {4, 32}, {2, 41}, {0, 50}, {0, 60}, {0, 70},
                      {0, 80}, {0, 90}, {0, 100}}));
+    // clang-format on
     EXPECT_EQ(e.nodeGrid[0][0], (MeshNode{1, 1, 8, 4}));
 }
 

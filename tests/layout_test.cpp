@@ -25,6 +25,7 @@ TEST_P(ComputePaneLayoutTable, PlacesThePanesAsTheModeSays)
               c.expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Modes, ComputePaneLayoutTable,
     testing::Values(
@@ -53,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"SingleWithLeftwardRectangle", LayoutMode::Single, 800, 600, 0, 0, -35,
                    {{0, 0, 800, 600}, {0, 0, 0, 0}, {0, 0, 0, 0}}}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(ProportionalSplit, FirstRelayoutOfOnePixelPanesIsTheMiddle)
 {

@@ -203,6 +203,7 @@ struct CrossCase {
 };
 
 // Each row carries its derivation.
+// clang-format off
 const CrossCase kCrossCases[] = {
     // dRx = 20, dCy = 20, den = 400, num = 10 * 20 = 200, ddx = 200 * 20 / 400 = 10.
     {"PlusSign", {0, 10}, {20, 10}, {10, 0}, {10, 20}, true, true, true, 10, 10},
@@ -240,6 +241,7 @@ const CrossCase kCrossCases[] = {
     {"CrossingBeyondInt32IsInNoBox", {kMax - 1, 0}, {kMax, 1}, {0, kMax}, {1, kMax}, true, false,
      false, 0, 0},
 };
+// clang-format on
 
 class CrossSegmentsTable : public testing::TestWithParam<CrossCase> {};
 
