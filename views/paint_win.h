@@ -14,6 +14,7 @@
 
 void PaintSourcePane(HWND pane);
 void PaintResultPane(HWND pane);
-void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color);
+void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color, bool labels,
+                float penWidth);
 void DrawCurvePoints(Gdiplus::Graphics& graphics, const CurveSet& set);
 void DrawOutlinedText(Gdiplus::Graphics& graphics, const wchar_t* text, int32_t x, int32_t y);

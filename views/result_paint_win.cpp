@@ -14,11 +14,11 @@ static void FillDot(Gdiplus::Graphics& graphics, uint32_t color, int32_t x, int3
     graphics.FillEllipse(&brush, DotCorner(x), DotCorner(y), 3, 3);
 }
 
-// Each curve's index label is drawn before its line, so the line passes over it.
-void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color)
+// Each curve's index label (when `labels`) is drawn before its line, so the line passes
+// over it.
+void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color, bool labels,
+                float penWidth)
 {
-    bool labels = CurveLabelsShown(set.size());
-    float penWidth = CurvePenWidth(set.size());
     std::vector<Gdiplus::PointF> points;
     for (size_t n = 0; n < set.size(); ++n) {
         const Curve& curve = set[n];
@@ -48,8 +48,8 @@ static void DrawMeshOverlays(Gdiplus::Graphics& graphics, const EditorState& e)
     OverlayPlan plan = PlanOverlays(e.columnCurves.size(), e.rowCurves.size());
     if (!plan.curves)
         return;
-    DrawCurves(graphics, e.columnCurves, 0xFF00FF00);
-    DrawCurves(graphics, e.rowCurves, 0xFF0000FF);
+    DrawCurves(graphics, e.columnCurves, 0xFF00FF00, plan.columnLabels, plan.columnPenWidth);
+    DrawCurves(graphics, e.rowCurves, 0xFF0000FF, plan.rowLabels, plan.rowPenWidth);
     if (plan.nodes) {
         for (const NodeRow& row : e.nodeGrid)
             for (const MeshNode& node : row)

@@ -26,12 +26,13 @@ int32_t DotCorner(int32_t v)
     return SaturateToInt32(int64_t(v) - 1);
 }
 
-bool CurveLabelsShown(size_t curveCount)
+// The index labels and the pen of one set of curves, decided by that set's count alone.
+static bool CurveLabelsShown(size_t curveCount)
 {
     return curveCount < kLabelLimit;
 }
 
-float CurvePenWidth(size_t curveCount)
+static float CurvePenWidth(size_t curveCount)
 {
     return curveCount < kThinPenCount ? 3.0f : 1.0f;
 }

@@ -29,17 +29,17 @@ int32_t ScaleLength(int64_t value, float zoom);
 // v - 1 without overflow: the corner of a 3 x 3 dot centred on v.
 int32_t DotCorner(int32_t v);
 
+// What the result pane draws over the warp for a mesh of these curve counts; the painter
+// takes every decision from here.
 struct OverlayPlan {
     bool curves = false;  // curves, their points and (with nodes) the mesh nodes
     bool nodes = false;
-    bool columnLabels = false;
+    bool columnLabels = false;  // each column curve's index
     bool rowLabels = false;
-    float columnPenWidth = 3.0f;
+    float columnPenWidth = 3.0f;  // the width of the column curves' lines
     float rowPenWidth = 3.0f;
 };
 OverlayPlan PlanOverlays(size_t columnCount, size_t rowCount);
-bool CurveLabelsShown(size_t curveCount);
-float CurvePenWidth(size_t curveCount);
 
 // The zoom, widened to double, as "%f" prints it (1.0f gives "1.000000").
 std::wstring FormatZoomLabel(float zoom);

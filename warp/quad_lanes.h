@@ -12,26 +12,19 @@
 
 #include "warp/quad_setup.h"
 
-// The source as the lanes read it, copied out of the buffer so that stores to the target
-// cannot make the compiler reload it.
-struct LanesSource {
-    const uint32_t* pixels;
-    int32_t strideWords;
-    int32_t width;
-    int32_t height;
-};
-
 // V supplies the lane types: D (kLanes doubles), M (a mask over D's lanes), I (kLanes 32-bit
 // integers) and IM (a mask over I's lanes), and:
 // - doubles: Set, Iota (0, 1, ...), Add, Sub, Mul, Div, Sqrt, Neg,
 //   MaxZero (the larger of v and 0), and the ordered comparisons Ge, Le, Lt, Eq giving M;
 // - masks: And, Or, AndNot(a, b) = ~a & b, Blend(m, a, b) = m ? b : a, Bits (one bit per
-//   lane), All, None, Narrow (M to IM), MaskOfBits (IM from Bits);
+//   lane), All, None, MaskOfBits (IM from Bits);
 // - integers: Trunc (toward zero, D to I), Widen (I to D), ISet, IAdd, IGt and IEq giving IM,
-//   IAnd, First (lane 0), Covers(inner, wanted) (every wanted lane is inner), Byte<k> (byte k of each lane)
-//   and Pack (red, green, blue and alpha 0xFF into words);
+//   IAnd, First (lane 0), Covers(inner, wanted) (every wanted lane is inner), Byte<k> (byte k
+//   of each lane) and Pack (red, green, blue and alpha 0xFF into words);
 // - memory: Gather (masked source words, 0 where the mask is clear), Blocks (the 2 x 2 blocks
 //   at (xa, ya) of the wanted lanes, all inside the source) and Store (masked target words).
+//   They read the SourceWords that LanesRows copies once per quad; under narrowSampling its
+//   stride in words fits in 32 bits, so a lane type may narrow it.
 
 template <class V>
 static inline typename V::M LanesInPatch(typename V::D v)
@@ -101,16 +94,19 @@ static inline int32_t LanesClamp(int64_t v, int32_t high)
 // The four neighbours c00, c10, c01, c11 of the wanted lanes, 0 where a neighbour lies
 // outside the source.
 template <class V>
-static inline void LanesNeighbours(const LanesSource& source, typename V::I xa, typename V::I ya,
+static inline void LanesNeighbours(const SourceWords& source, typename V::I xa, typename V::I ya,
                                    typename V::I xb, typename V::I yb, typename V::IM wanted,
                                    typename V::I (&c)[4])
 {
     using I = typename V::I;
     using IM = typename V::IM;
+    // both within 2^30 under narrowSampling
+    const int32_t sourceColumns = static_cast<int32_t>(source.width);
+    const int32_t sourceRows = static_cast<int32_t>(source.height);
     const I minusOne = V::ISet(-1);
     const I one = V::ISet(1);
-    const I width = V::ISet(source.width);
-    const I height = V::ISet(source.height);
+    const I width = V::ISet(sourceColumns);
+    const I height = V::ISet(sourceRows);
     const IM inXa = V::IAnd(V::IGt(xa, minusOne), V::IGt(width, xa));
     const IM inXb = V::IAnd(V::IGt(xb, minusOne), V::IGt(width, xb));
     const IM inYa = V::IAnd(V::IGt(ya, minusOne), V::IGt(height, ya));
@@ -122,10 +118,11 @@ static inline void LanesNeighbours(const LanesSource& source, typename V::I xa, 
     if (V::Covers(inner, wanted)) {
         // The next target rows mostly read the next source rows: ask for them early. The
         // first lane need not be a wanted one, so its position may be anything.
-        const int32_t aheadX = LanesClamp(V::First(xa), source.width - 1);
-        const int32_t aheadY = LanesClamp(int64_t(V::First(ya)) + kPrefetchRows, source.height - 1);
-        _mm_prefetch(reinterpret_cast<const char*>(source.pixels + ptrdiff_t(aheadY) * source.strideWords + aheadX),
-                     _MM_HINT_T0);
+        const int32_t aheadX = LanesClamp(V::First(xa), sourceColumns - 1);
+        const int32_t aheadY =
+            LanesClamp(int64_t(V::First(ya)) + kPrefetchRows, sourceRows - 1);
+        const uint32_t* ahead = source.pixels + ptrdiff_t(aheadY) * source.strideWords + aheadX;
+        _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
         V::Blocks(source, xa, ya, wanted, c);
         return;
     }
@@ -139,7 +136,7 @@ static inline void LanesNeighbours(const LanesSource& source, typename V::I xa, 
 
 // The bilinear colours at (sx, sy) for the wanted lanes.
 template <class V>
-static inline typename V::I LanesSample(const LanesSource& source, typename V::D sx,
+static inline typename V::I LanesSample(const SourceWords& source, typename V::D sx,
                                         typename V::D sy, typename V::IM wanted)
 {
     using D = typename V::D;
@@ -155,7 +152,8 @@ static inline typename V::I LanesSample(const LanesSource& source, typename V::D
     const D omfy = V::Sub(one, fy);
     I c[4];
     LanesNeighbours<V>(source, xa, ya, xb, yb, wanted, c);
-    return V::Pack(LanesChannel<V, 2>(c, fx, omfx, fy, omfy), LanesChannel<V, 1>(c, fx, omfx, fy, omfy),
+    return V::Pack(LanesChannel<V, 2>(c, fx, omfx, fy, omfy),
+                   LanesChannel<V, 1>(c, fx, omfx, fy, omfy),
                    LanesChannel<V, 0>(c, fx, omfx, fy, omfy));
 }
 
@@ -202,9 +200,7 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
     const D sourceTop = V::Set(q.sourceTop);
     const D sourceWidth = V::Set(q.sourceWidth);
     const D sourceHeight = V::Set(q.sourceHeight);
-    const LanesSource lanesSource{static_cast<const uint32_t*>(source.pixels), source.stride / 4,
-                                  static_cast<int32_t>(source.width),
-                                  static_cast<int32_t>(source.height)};
+    const SourceWords sourceWords = WordsOf(source);
     LanesBlock<V> b;
 
     for (int64_t y = q.yStart; y <= q.yEnd; ++y) {
@@ -216,8 +212,9 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
         const D k0b = V::Set(q.x13 * yy3);  // (x1 - x3)(Y - y3)
         for (int64_t blockX = q.xStart; blockX <= q.xEnd; blockX += kBlockChunks * kLanes) {
             const int64_t left = q.xEnd - blockX + 1;  // pixels from blockX to the row's end
-            const int chunks = left >= kBlockChunks * kLanes ? kBlockChunks
-                                                             : static_cast<int>((left + kLanes - 1) / kLanes);
+            const int chunks = left >= kBlockChunks * kLanes
+                                   ? kBlockChunks
+                                   : static_cast<int>((left + kLanes - 1) / kLanes);
             const D blockXd = V::Set(static_cast<double>(blockX));
 
             // Stage 1: the candidates' t, or for the quadratic the roots' numerators and
@@ -348,7 +345,7 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
             // read just after a write to such an address waits for the write.
             for (int j = 0; j < chunks; ++j) {
                 if (b.accepted[j] != 0)
-                    b.words[j] = LanesSample<V>(lanesSource, b.sampleX[j], b.sampleY[j],
+                    b.words[j] = LanesSample<V>(sourceWords, b.sampleX[j], b.sampleY[j],
                                                 V::MaskOfBits(b.accepted[j]));
             }
             // Stage 5: the writes.

@@ -1,5 +1,6 @@
-// What the pixel loops of the quad warp share: the terms of one quad computed once, and
-// the loops themselves, one per instruction set (internal to warp/).
+// What the pixel loops of the quad warp share: the terms of one quad computed once, the
+// source words they read, and the loops themselves, the scalar one and one per instruction
+// set (internal to warp/).
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,34 @@ struct QuadSetup {
     // in 32 bits, so the vector loops may convert and gather in 32-bit lanes.
     bool narrowSampling = false;
 };
+
+// The source's words as the pixel loops read them, copied out of the buffer once per quad so
+// that stores to the target cannot make the compiler reload them. The sizes are 64-bit, as
+// the scalar loop indexes with them; under narrowSampling the stride and the sizes fit in 32
+// bits, and the vector loops narrow them where they read them.
+struct SourceWords {
+    const uint32_t* pixels = nullptr;
+    int64_t strideWords = 0;
+    int64_t width = 0;
+    int64_t height = 0;
+
+    // The word at (x, y); a neighbour outside the source counts as 0.
+    uint32_t At(int64_t x, int64_t y) const
+    {
+        if (x < 0 || x >= width || y < 0 || y >= height)
+            return 0;
+        return pixels[y * strideWords + x];
+    }
+};
+
+// The words of a usable buffer. Inline, so that a loop keeps the fields in registers rather
+// than rereading them; static, like the lanes' functions, so that a file built for a wider
+// instruction set keeps its copy to itself.
+static inline SourceWords WordsOf(const PixelBuffer& source)
+{
+    return {static_cast<const uint32_t*>(source.pixels), source.stride / 4,
+            static_cast<int64_t>(source.width), static_cast<int64_t>(source.height)};
+}
 
 inline constexpr double kPatchLow = -kPatchTolerance;
 inline constexpr double kPatchHigh = 1.0 + kPatchTolerance;

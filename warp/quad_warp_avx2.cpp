@@ -61,12 +61,6 @@ struct Avx2Lanes {
     static int Bits(M mask) { return _mm256_movemask_pd(mask); }
     static M All() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1)); }
     static M None() { return _mm256_setzero_pd(); }
-    static IM Narrow(M mask)
-    {
-        const __m128 low = _mm_castpd_ps(_mm256_castpd256_pd128(mask));
-        const __m128 high = _mm_castpd_ps(_mm256_extractf128_pd(mask, 1));
-        return _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
-    }
     static IM MaskOfBits(int bits)
     {
         const __m128i lanes = _mm_setr_epi32(1, 2, 4, 8);
@@ -91,21 +85,27 @@ struct Avx2Lanes {
     }
     static I Pack(I red, I green, I blue)
     {
-        const __m128i rgb = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
+        const __m128i rgb =
+            _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
         return _mm_or_si128(rgb, _mm_set1_epi32(static_cast<int32_t>(0xFF000000u)));
     }
-    static I Gather(const LanesSource& source, I x, I y, IM mask)
+    // y * stride + x in 32-bit lanes, which narrowSampling guarantees
+    static I Index(const SourceWords& source, I x, I y)
+    {
+        const __m128i stride = _mm_set1_epi32(static_cast<int32_t>(source.strideWords));
+        return _mm_add_epi32(_mm_mullo_epi32(y, stride), x);
+    }
+    static I Gather(const SourceWords& source, I x, I y, IM mask)
     {
         // Lanes whose mask is clear read nothing, so their index may be anything.
-        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, _mm_set1_epi32(source.strideWords)), x);
         return _mm_mask_i32gather_epi32(_mm_setzero_si128(),
-                                        reinterpret_cast<const int*>(source.pixels), index, mask, 4);
+                                        reinterpret_cast<const int*>(source.pixels),
+                                        Index(source, x, y), mask, 4);
     }
     // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
-    static void Blocks(const LanesSource& source, I x, I y, IM wanted, I (&c)[4])
+    static void Blocks(const SourceWords& source, I x, I y, IM wanted, I (&c)[4])
     {
-        const __m128i index = _mm_and_si128(
-            _mm_add_epi32(_mm_mullo_epi32(y, _mm_set1_epi32(source.strideWords)), x), wanted);
+        const __m128i index = _mm_and_si128(Index(source, x, y), wanted);
         const int32_t at[4] = {_mm_cvtsi128_si32(index), _mm_extract_epi32(index, 1),
                                _mm_extract_epi32(index, 2), _mm_extract_epi32(index, 3)};
         __m128i top[4];

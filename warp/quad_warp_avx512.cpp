@@ -52,7 +52,8 @@ struct Avx512Lanes {
     static D Sqrt(D a) { return _mm512_sqrt_pd(a); }
     static D Neg(D a)
     {
-        return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(INT64_MIN)));
+        const __m512i sign = _mm512_set1_epi64(INT64_MIN);
+        return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), sign));
     }
     static D MaxZero(D a) { return _mm512_max_pd(a, _mm512_setzero_pd()); }
     static M Ge(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
@@ -66,7 +67,6 @@ struct Avx512Lanes {
     static int Bits(M mask) { return mask; }
     static M All() { return 0xFF; }
     static M None() { return 0; }
-    static IM Narrow(M mask) { return mask; }
     static IM MaskOfBits(int bits) { return static_cast<IM>(bits); }
     static I Trunc(D a) { return _mm512_cvttpd_epi32(a); }
     static D Widen(I a) { return _mm512_cvtepi32_pd(a); }
@@ -82,27 +82,34 @@ struct Avx512Lanes {
     {
         constexpr char k = kByte;
         constexpr char z = -128;  // a clear byte
-        return _mm256_shuffle_epi8(words, _mm256_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z,
-                                                           k + 12, z, z, z, k, z, z, z, k + 4, z, z, z,
-                                                           k + 8, z, z, z, k + 12, z, z, z));
+        return _mm256_shuffle_epi8(
+            words, _mm256_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z,
+                                    k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z));
     }
     static I Pack(I red, I green, I blue)
     {
-        const __m256i rgb =
-            _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(green, 8)), blue);
+        const __m256i rgb = _mm256_or_si256(
+            _mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(green, 8)), blue);
         return _mm256_or_si256(rgb, _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u)));
     }
-    static I Gather(const LanesSource& source, I x, I y, IM mask)
+    // y * stride + x in 32-bit lanes, which narrowSampling guarantees
+    static I Index(const SourceWords& source, I x, I y)
+    {
+        const __m256i stride = _mm256_set1_epi32(static_cast<int32_t>(source.strideWords));
+        return _mm256_add_epi32(_mm256_mullo_epi32(y, stride), x);
+    }
+    static I Gather(const SourceWords& source, I x, I y, IM mask)
     {
         // Lanes whose mask is clear read nothing, so their index may be anything.
-        const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(source.strideWords)), x);
-        return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), mask, index, source.pixels, 4);
+        return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), mask, Index(source, x, y),
+                                            source.pixels, 4);
     }
     // Each wanted lane's c00 and c10 are one 64-bit word, and so are its c01 and c11.
-    static void Blocks(const LanesSource& source, I x, I y, IM wanted, I (&c)[4])
+    static void Blocks(const SourceWords& source, I x, I y, IM wanted, I (&c)[4])
     {
-        const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(source.strideWords)), x);
-        const __m512i top = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), wanted, index, source.pixels, 4);
+        const __m256i index = Index(source, x, y);
+        const __m512i top =
+            _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), wanted, index, source.pixels, 4);
         const __m512i bottom = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), wanted, index,
                                                            source.pixels + source.strideWords, 4);
         c[0] = _mm512_cvtepi64_epi32(top);
