@@ -3,7 +3,6 @@
 
 #include <utility>
 
-
 EditorState gEditor;
 
 #include "warp/gdiplus_pixels_win.h"

@@ -5,10 +5,7 @@
 
 // Sizes come from the window system and stay far inside int32, but a split dragged or
 // computed from odd extents is formed in 64 bits and saturated, so no sum can overflow.
-static int32_t Sum(int64_t a, int64_t b, int64_t c = 0)
-{
-    return SaturateToInt32(a + b + c);
-}
+static int32_t Sum(int64_t a, int64_t b, int64_t c = 0) { return SaturateToInt32(a + b + c); }
 
 PaneLayout ComputePaneLayout(LayoutMode mode, int32_t width, int32_t height, int32_t splitX,
                              int32_t splitY, int32_t selectionWidth)

@@ -8,8 +8,8 @@
 static wchar_t gTitle[100];
 static wchar_t gMainClassName[100];
 
-static void RegisterOneClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc,
-                             HICON icon, HICON smallIcon, HCURSOR cursor, HBRUSH background,
+static void RegisterOneClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HICON icon,
+                             HICON smallIcon, HCURSOR cursor, HBRUSH background,
                              const wchar_t* menu)
 {
     WNDCLASSEXW wc{};
@@ -37,8 +37,8 @@ void RegisterWindowClasses(HINSTANCE instance)
     // The children have no class cursor: their procedures set the pointer on every move.
     RegisterOneClass(instance, kSourcePaneClass, GuardedProc<SourcePaneProc>, nullptr, nullptr,
                      nullptr, nullptr, nullptr);
-    RegisterOneClass(instance, kSplitterClass, GuardedProc<SplitterProc>, nullptr, nullptr,
-                     nullptr, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNHIGHLIGHT + 1)),
+    RegisterOneClass(instance, kSplitterClass, GuardedProc<SplitterProc>, nullptr, nullptr, nullptr,
+                     reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNHIGHLIGHT + 1)),
                      nullptr);
     RegisterOneClass(instance, kResultPaneClass, GuardedProc<ResultPaneProc>, nullptr, nullptr,
                      nullptr, nullptr, nullptr);
@@ -46,8 +46,8 @@ void RegisterWindowClasses(HINSTANCE instance)
 
 static HWND CreateChild(HWND main, const wchar_t* className, int size)
 {
-    HWND child = CreateWindowExW(0, className, nullptr, WS_CHILD, 0, 0, size, size, main,
-                                 nullptr, gEditor.instance, nullptr);
+    HWND child = CreateWindowExW(0, className, nullptr, WS_CHILD, 0, 0, size, size, main, nullptr,
+                                 gEditor.instance, nullptr);
     if (child) {
         ShowWindow(child, SW_SHOW);
         UpdateWindow(child);
@@ -80,9 +80,8 @@ static void OnMainMouseWheel(WPARAM wParam, LPARAM lParam)
     EditorState& e = gEditor;
     RECT source{};
     GetClientRect(e.sourcePane, &source);
-    HWND target = WheelGoesToSourcePane(static_cast<uint32_t>(lParam), source.right)
-                      ? e.sourcePane
-                      : e.resultPane;
+    HWND target = WheelGoesToSourcePane(static_cast<uint32_t>(lParam), source.right) ? e.sourcePane
+                                                                                     : e.resultPane;
     SendMessageW(target, WM_MOUSEWHEEL, wParam, lParam);
 }
 
@@ -133,8 +132,8 @@ HWND CreateMainWindow(HINSTANCE instance)
     RegisterWindowClasses(instance);
     HMODULE dwm = LoadLibraryW(L"DWMAPI.DLL");
     gEditor.instance = instance;
-    HWND main = CreateWindowExW(0, gMainClassName, gTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    HWND main = CreateWindowExW(0, gMainClassName, gTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (dwm) {
         if (main)
             ApplyComposition(dwm, main);

@@ -34,8 +34,7 @@ LRESULT CALLBACK GuardedProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     try {
         return Proc(hwnd, msg, wParam, lParam);
     } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
+    } catch (const std::length_error&) {}
     return 0;
 }
 

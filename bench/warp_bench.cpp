@@ -151,7 +151,8 @@ int main(int argc, char** argv)
         if (literal == results.end() || name == "literal")
             continue;
         const bool same = image.pixels == literal->second.pixels;
-        std::printf("%s output: %s the literal output\n", name.c_str(), same ? "identical to" : "DIFFERS from");
+        std::printf("%s output: %s the literal output\n", name.c_str(),
+                    same ? "identical to" : "DIFFERS from");
         exitCode |= same ? 0 : 1;
     }
     double load[3] = {0, 0, 0};

@@ -121,8 +121,8 @@ CurveSet ReferenceMidCurves(const CurveSet& set)
         Curve m;
         for (size_t j = 0; j < a.size(); ++j) {
             const Point pb = b[j * b.size() / a.size()];
-            m.push_back({int32_t((int64_t(a[j].x) + pb.x) / 2),
-                         int32_t((int64_t(a[j].y) + pb.y) / 2)});
+            m.push_back(
+                {int32_t((int64_t(a[j].x) + pb.x) / 2), int32_t((int64_t(a[j].y) + pb.y) / 2)});
         }
         result.push_back(std::move(m));
     }
@@ -187,7 +187,8 @@ Point PickPress(FuzzedDataProvider& in, const MeshEditState& e)
     case 1: {
         if (e.nodeGrid.empty())
             break;
-        const NodeRow& row = e.nodeGrid[in.ConsumeIntegralInRange<size_t>(0, e.nodeGrid.size() - 1)];
+        const NodeRow& row =
+            e.nodeGrid[in.ConsumeIntegralInRange<size_t>(0, e.nodeGrid.size() - 1)];
         if (row.empty())
             break;
         const MeshNode& n = row[in.ConsumeIntegralInRange<size_t>(0, row.size() - 1)];
@@ -320,16 +321,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             SortCurvesByNodes(e.rowCurves, e.columnCurves, CurveFamily::Rows, e.nodeGrid);
             break;
         }
-        case 11:
-            CheckCrossing(PickPoint(in), PickPoint(in), PickPoint(in), PickPoint(in));
-            break;
+        case 11: CheckCrossing(PickPoint(in), PickPoint(in), PickPoint(in), PickPoint(in)); break;
         case 12: {  // a direct drag of any node that exists
             if (e.interactionMode == InteractionMode::Stroke || e.nodeGrid.empty() ||
                 e.nodeGrid[0].empty())
                 break;
             e.dragRow = in.ConsumeIntegralInRange<int32_t>(0, int32_t(e.nodeGrid.size()) - 1);
-            e.dragColumn =
-                in.ConsumeIntegralInRange<int32_t>(0, int32_t(e.nodeGrid[0].size()) - 1);
+            e.dragColumn = in.ConsumeIntegralInRange<int32_t>(0, int32_t(e.nodeGrid[0].size()) - 1);
             const Point p = PickPoint(in);
             MoveNode(e, p.x, p.y);
             const MeshNode& n = e.nodeGrid[e.dragRow][e.dragColumn];

@@ -61,7 +61,8 @@ Image PickImage(FuzzedDataProvider& in, uint32_t maxSide, bool randomPixels)
     im.words.resize(size_t(im.strideWords) * im.height);
     // Alpha 0 everywhere, so every word the warp writes (alpha 0xFF) stands out.
     for (size_t i = 0; i < im.words.size(); ++i)
-        im.words[i] = randomPixels ? in.ConsumeIntegral<uint32_t>() : uint32_t(i * 0x9E3779B1u) & 0x00FFFFFFu;
+        im.words[i] =
+            randomPixels ? in.ConsumeIntegral<uint32_t>() : uint32_t(i * 0x9E3779B1u) & 0x00FFFFFFu;
     return im;
 }
 
@@ -77,8 +78,9 @@ double PickDouble(FuzzedDataProvider& in, double span)
     // clang-format on
     switch (in.ConsumeIntegralInRange<int>(0, 4)) {
     case 0:
-    case 1: return double(in.ConsumeIntegralInRange<int32_t>(-4, int32_t(span) + 4)) +
-                   in.ConsumeIntegralInRange<int>(0, 4) * 0.25;
+    case 1:
+        return double(in.ConsumeIntegralInRange<int32_t>(-4, int32_t(span) + 4)) +
+               in.ConsumeIntegralInRange<int>(0, 4) * 0.25;
     case 2: return in.PickValueInArray(kSpecial);
     case 3: return double(in.ConsumeIntegral<int32_t>());
     default: {
@@ -99,8 +101,9 @@ PointD PickCorner(FuzzedDataProvider& in, double span)
 
 int32_t PickNodeCoordinate(FuzzedDataProvider& in, uint32_t span)
 {
-    static constexpr int32_t kEdges[] = {std::numeric_limits<int32_t>::min(), -(1 << 19), -1,
-                                         0, 1 << 19, std::numeric_limits<int32_t>::max()};
+    static constexpr int32_t kEdges[] = {
+        std::numeric_limits<int32_t>::min(), -(1 << 19), -1, 0, 1 << 19,
+        std::numeric_limits<int32_t>::max()};
     if (in.ConsumeIntegralInRange<int>(0, 3) == 0)
         return in.ConsumeBool() ? in.PickValueInArray(kEdges) : in.ConsumeIntegral<int32_t>();
     return in.ConsumeIntegralInRange<int32_t>(-3, int32_t(span) + 3);
@@ -136,7 +139,8 @@ void FuzzQuad(FuzzedDataProvider& in, const Image& source, Image& target)
     uint32_t rowBegin = 0, rowEnd = UINT32_MAX;
     if (in.ConsumeBool()) {
         rowBegin = in.ConsumeIntegralInRange<uint32_t>(0, target.height + 2);
-        rowEnd = in.ConsumeBool() ? UINT32_MAX : in.ConsumeIntegralInRange<uint32_t>(0, target.height + 2);
+        rowEnd = in.ConsumeBool() ? UINT32_MAX
+                                  : in.ConsumeIntegralInRange<uint32_t>(0, target.height + 2);
     }
 
     Image src = source;
@@ -155,8 +159,7 @@ void FuzzQuad(FuzzedDataProvider& in, const Image& source, Image& target)
         minY = std::fmin(minY, c.y);
         maxY = std::fmax(maxY, c.y);
     }
-    const bool untouched = anyNaN || source.failedLock || source.words.empty() ||
-                           target.failedLock;
+    const bool untouched = anyNaN || source.failedLock || source.words.empty() || target.failedLock;
     for (uint32_t y = 0; y < target.height; ++y) {
         for (uint32_t x = 0; x < target.width; ++x) {
             if (Unchanged(before, target, x, y))

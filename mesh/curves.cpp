@@ -4,7 +4,6 @@
 
 #include "mesh/int_math.h"
 
-
 // The canvas always starts at (0, 0): points at negative coordinates never enlarge it, and
 // with no points at all it is 2 by 2. The + 2 is taken in 64 bits, so a point at INT32_MAX
 // gives INT32_MAX rather than a wrapped size.

@@ -24,10 +24,7 @@ double Distance(int64_t dx, int64_t dy)
     return std::sqrt(fx * fx + fy * fy);
 }
 
-double Distance(Point a, Point b)
-{
-    return Distance(int64_t(a.x) - b.x, int64_t(a.y) - b.y);
-}
+double Distance(Point a, Point b) { return Distance(int64_t(a.x) - b.x, int64_t(a.y) - b.y); }
 
 CurveSet& ActiveSet(MeshEditState& e)
 {
@@ -275,8 +272,7 @@ void MoveNode(MeshEditState& e, int32_t x, int32_t y)
     if (nextColumn)
         BendStretch(rowCurve, nextColumn->rowPointIndex, node->rowPointIndex, dx, dy, false);
     if (nextRow)
-        BendStretch(columnCurve, nextRow->columnPointIndex, node->columnPointIndex, dx, dy,
-                    false);
+        BendStretch(columnCurve, nextRow->columnPointIndex, node->columnPointIndex, dx, dy, false);
     MeshNode& moved = e.nodeGrid[size_t(i)][size_t(j)];
     moved.x = x;
     moved.y = y;

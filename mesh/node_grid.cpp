@@ -142,8 +142,7 @@ void RecomputeNodeGrid(const CurveSet& columns, const CurveSet& rows, NodeGrid& 
 // An exchange sort, not a stable one: each key is read from the grid afresh after the
 // exchanges already made, and equal keys are never exchanged. A grid that does not have
 // the shape of the two sets is left alone, and so are the curves.
-void SortCurvesByNodes(CurveSet& curves, const CurveSet& others, CurveFamily family,
-                       NodeGrid& grid)
+void SortCurvesByNodes(CurveSet& curves, const CurveSet& others, CurveFamily family, NodeGrid& grid)
 {
     const size_t n = curves.size();
     const size_t m = others.size();

@@ -15,18 +15,18 @@ TEST(CommandForKey, EveryKeyOfTheTable)
         Command command;
     };
     const Case cases[] = {
-        {0x0D, Command::CopyResult},       // Enter
-        {0x2E, Command::ClearMesh},        // Delete
-        {'0', Command::TranslucencyOff},   // 0x30
-        {'5', Command::TranslucencyOn},    // 0x35
-        {'C', Command::CopyResult},        // 0x43
-        {'H', Command::ColumnsFamily},     // 0x48
-        {'P', Command::CycleLayout},       // 0x50
-        {'S', Command::SaveResult},        // 0x53
-        {'T', Command::RowsFamily},        // 0x54
-        {'V', Command::PasteSource},       // 0x56
-        {'W', Command::RefineMesh},        // 0x57
-        {'X', Command::RefineMesh},        // 0x58
+        {0x0D, Command::CopyResult},      // Enter
+        {0x2E, Command::ClearMesh},       // Delete
+        {'0', Command::TranslucencyOff},  // 0x30
+        {'5', Command::TranslucencyOn},   // 0x35
+        {'C', Command::CopyResult},       // 0x43
+        {'H', Command::ColumnsFamily},    // 0x48
+        {'P', Command::CycleLayout},      // 0x50
+        {'S', Command::SaveResult},       // 0x53
+        {'T', Command::RowsFamily},       // 0x54
+        {'V', Command::PasteSource},      // 0x56
+        {'W', Command::RefineMesh},       // 0x57
+        {'X', Command::RefineMesh},       // 0x58
     };
     for (const Case& c : cases)
         EXPECT_EQ(CommandForKey(c.key), c.command) << std::hex << c.key;
@@ -35,13 +35,13 @@ TEST(CommandForKey, EveryKeyOfTheTable)
 TEST(CommandForKey, KeysOutsideTheTableDoNothing)
 {
     const uint32_t others[] = {
-        0x60, 0x65,  // keypad 0 and 5
-        0xBE,        // full stop
-        0x63,        // keypad 3, which is also the code of a lower-case 'c'
-        '1', '4', '6', '9', 'A', 'B', 'D', 'Q', 'Z',
-        0x10, 0x11, 0x12,  // Shift, Ctrl, Alt themselves
-        0x08, 0x1B, 0x20,  // Backspace, Escape, Space
-        0x130, 0x143,      // a code with bits above the byte is not 0 or C
+        0x60,  0x65,  // keypad 0 and 5
+        0xBE,         // full stop
+        0x63,         // keypad 3, which is also the code of a lower-case 'c'
+        '1',   '4',   '6',  '9',  'A',  'B',
+        'D',   'Q',   'Z',  0x10, 0x11, 0x12,  // Shift, Ctrl, Alt themselves
+        0x08,  0x1B,  0x20,                    // Backspace, Escape, Space
+        0x130, 0x143,                          // a code with bits above the byte is not 0 or C
     };
     for (uint32_t key : others)
         EXPECT_EQ(CommandForKey(key), Command::None) << std::hex << key;

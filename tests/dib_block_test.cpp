@@ -32,11 +32,11 @@ TEST(DibBlockSize, NoBlockForSidesBelowOne)
 TEST(DibHeader, LaysOutTheFortyFourBytes)
 {
     std::array<uint8_t, 44> expected{};
-    expected[0] = 40;  // biSize
-    expected[4] = 3;   // biWidth
-    expected[8] = 2;   // biHeight, positive: bottom row first
-    expected[12] = 1;  // biPlanes
-    expected[14] = 32; // biBitCount; compression, sizes, colours and the colour entry 0
+    expected[0] = 40;   // biSize
+    expected[4] = 3;    // biWidth
+    expected[8] = 2;    // biHeight, positive: bottom row first
+    expected[12] = 1;   // biPlanes
+    expected[14] = 32;  // biBitCount; compression, sizes, colours and the colour entry 0
     EXPECT_EQ(DibHeader(3, 2), expected);
 }
 
@@ -59,18 +59,18 @@ TEST(CanvasFitsBitmap, BoundsTheStrideAndTheByteCount)
         int32_t width, height;
         bool fits;
     };
-    const Case cases[] = {
-        {2, 2, true},
-        {1920, 1080, true},
-        {23170, 23170, true},    // 23170^2 * 4 = 2147395600 <= 2^31 - 1
-        {23171, 23171, false},   // 23171^2 * 4 = 2147580964
-        {536870911, 1, true},    // stride 2147483644
-        {536870912, 1, false},   // stride 2^31 leaves int32
-        {1, 536870912, false},
-        {kMax, kMax, false},
-        {0, 5, false},
-        {5, -1, false},
-    };
+    const Case
+        cases
+            [] =
+                {
+                    {2, 2, true},          {1920, 1080, true},
+                    {23170, 23170, true},   // 23170^2 * 4 = 2147395600 <= 2^31 - 1
+                    {23171, 23171, false},  // 23171^2 * 4 = 2147580964
+                    {536870911, 1, true},   // stride 2147483644
+                    {536870912, 1, false},  // stride 2^31 leaves int32
+                    {1, 536870912, false}, {kMax, kMax, false},
+                    {0, 5, false},         {5, -1, false},
+                };
     for (const Case& c : cases)
         EXPECT_EQ(CanvasFitsBitmap(c.width, c.height), c.fits) << c.width << " x " << c.height;
 }

@@ -15,20 +15,14 @@
 
 #include "mesh/refine.h"
 
-inline void PrintTo(const Point& p, std::ostream* os)
-{
-    *os << "(" << p.x << ", " << p.y << ")";
-}
+inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
 
 namespace {
 
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-float FloatFromBits(uint32_t bits)
-{
-    return std::bit_cast<float>(bits);
-}
+float FloatFromBits(uint32_t bits) { return std::bit_cast<float>(bits); }
 
 // ---- Input conversions.
 
@@ -211,16 +205,15 @@ TEST(ExtendStroke, ThinsWithinFivePixelsOfTheSecondToLastPoint)
         {{14, 2}, false},   // sqrt(20) = 4.47
         {{13, -3}, false},  // sqrt(18) = 4.24
         {{10, 0}, false},   // on it
-        {{10, -5}, true},
-        {{10, -4}, false},
+        {{10, -5}, true},  {{10, -4}, false},
     };
     for (const Case& c : cases) {
         MeshEditState e;
         e.interactionMode = InteractionMode::Stroke;
         e.columnCurves = {Curve{{0, 0}, {10, 0}, {12, 0}}};
         EXPECT_TRUE(ExtendStroke(e, c.move));
-        const Curve want = c.appends ? Curve{{0, 0}, {10, 0}, {12, 0}, c.move}
-                                     : Curve{{0, 0}, {10, 0}, c.move};
+        const Curve want =
+            c.appends ? Curve{{0, 0}, {10, 0}, {12, 0}, c.move} : Curve{{0, 0}, {10, 0}, c.move};
         EXPECT_EQ(e.columnCurves[0], want) << c.move.x << "," << c.move.y;
     }
 }
@@ -387,7 +380,7 @@ TEST(StrokeCrossesCurves, SkipsTheSetsLastCurveAndCurvesWithoutSegments)
 TEST(StrokeCrossesCurves, IsExactAtTheEndsOfTheInt32Range)
 {
     const Curve stroke{{kMin, kMin}, {kMax, kMax}};
-    const Curve other{{kMin, kMax}, {kMax, kMin}};  // meets the stroke at (-1, -1)
+    const Curve other{{kMin, kMax}, {kMax, kMin}};          // meets the stroke at (-1, -1)
     const Curve apart{{kMin, kMin + 1}, {kMax - 1, kMax}};  // parallel, one pixel up
     EXPECT_TRUE(StrokeCrossesCurves(stroke, {other, apart}, 1));
     EXPECT_FALSE(StrokeCrossesCurves(stroke, {apart, other}, 1));
@@ -460,8 +453,7 @@ TEST(RightButtonDown, DeletesAColumnCurveBeforeARowCurveAndRebuildsTheGrid)
     EXPECT_EQ(RightButtonDown(e, Point{8, 8}), RightPressResult::CurveDeleted);
     EXPECT_EQ(e.pressPoint, (Point{8, 8}));
     EXPECT_EQ(e.interactionMode, InteractionMode::Idle);
-    EXPECT_EQ(e.columnCurves,
-              (CurveSet{Curve{{80, 0}, {80, 100}}, Curve{{20, 0}, {20, 100}}}));
+    EXPECT_EQ(e.columnCurves, (CurveSet{Curve{{80, 0}, {80, 100}}, Curve{{20, 0}, {20, 100}}}));
     EXPECT_EQ(e.rowCurves.size(), 1u);
     EXPECT_EQ(e.nodeGrid, (NodeGrid{NodeRow{{1, 1, 80, 0}, {1, 1, 20, 0}}}));
     // Now only the row's spot is in reach.
@@ -520,8 +512,7 @@ TEST(RightButtonDown, PicksTheLastNodeInReachRowByRow)
         MeshEditState e = Mesh3x3();
         EXPECT_EQ(RightButtonDown(e, c.click), RightPressResult::Pressed);
         EXPECT_EQ(e.pressPoint, c.click);
-        EXPECT_EQ(e.interactionMode,
-                  c.picks ? InteractionMode::NodeDrag : InteractionMode::Idle);
+        EXPECT_EQ(e.interactionMode, c.picks ? InteractionMode::NodeDrag : InteractionMode::Idle);
         if (c.picks) {
             EXPECT_EQ(e.dragRow, c.row);
             EXPECT_EQ(e.dragColumn, c.column);

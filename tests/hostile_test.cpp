@@ -25,7 +25,10 @@ constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr uint32_t kNotchOut = uint32_t(120) << 16;
 constexpr uint32_t kNotchIn = uint32_t(uint16_t(-120)) << 16;
 
-uint32_t LParam(int16_t x, int16_t y) { return uint32_t(uint16_t(x)) | uint32_t(uint16_t(y)) << 16; }
+uint32_t LParam(int16_t x, int16_t y)
+{
+    return uint32_t(uint16_t(x)) | uint32_t(uint16_t(y)) << 16;
+}
 
 // ---------------------------------------------------------------------------------------
 // Wheel storms
@@ -143,11 +146,11 @@ INSTANTIATE_TEST_SUITE_P(
         // 32767 / 1.10000002384185791015625f = 29788.18... and -32768 / 1.1f = -29789.09...
         PanePositionCase{"OneNotchOut", LParam(32767, -32768), 1.1f, {29788, -29789}},
         // 2^-16: 32767 * 65536 = 2147418112 still fits; -32768 * 65536 = -2^31 is INT32_MIN.
-        PanePositionCase{"LastZoomThatFits", LParam(32767, -32768), 1.0f / 65536.0f,
-                         {2147418112, kMin}},
+        PanePositionCase{
+            "LastZoomThatFits", LParam(32767, -32768), 1.0f / 65536.0f, {2147418112, kMin}},
         // 2^-17: 32767 * 131072 = 4294836224 and -2^32 lie outside int32: saturated.
-        PanePositionCase{"FirstZoomThatSaturates", LParam(32767, -32768), 1.0f / 131072.0f,
-                         {kMax, kMin}},
+        PanePositionCase{
+            "FirstZoomThatSaturates", LParam(32767, -32768), 1.0f / 131072.0f, {kMax, kMin}},
         // A zoom of 0 gives infinities (or NaN for 0 / 0, which becomes 0).
         PanePositionCase{"ZeroZoom", LParam(5, -5), 0.0f, {kMax, kMin}},
         PanePositionCase{"ZeroOverZeroZoom", LParam(0, 0), 0.0f, {0, 0}}),
@@ -160,8 +163,8 @@ TEST(WheelStorm, EveryDeltaAtTheWordLimitsPicksADirection)
         int16_t delta;
         bool out;
     };
-    const Row rows[] = {{32767, true}, {120, true}, {119, false}, {0, false}, {-1, false},
-                        {-120, false}, {-32768, false}};
+    const Row rows[] = {{32767, true}, {120, true},   {119, false},   {0, false},
+                        {-1, false},   {-120, false}, {-32768, false}};
     for (const Row& r : rows) {
         const uint32_t wParam = uint32_t(uint16_t(r.delta)) << 16 | 0xFFFFu;  // low word: keys
         const float z = ApplyWheelZoom(2.0f, wParam);
@@ -265,10 +268,8 @@ TEST(Int32Limits, LabelSpotsNearTheLimits)
         bool deleted;
     };
     const Row rows[] = {
-        {{kMin, kMin}, {kMin + 8, kMin + 8}, true},
-        {{kMin, kMin}, {kMax, kMax}, false},
-        {{kMax, kMax}, {kMax, kMax}, false},
-        {{kMax - 1, kMax - 1}, {kMax, kMax}, true},
+        {{kMin, kMin}, {kMin + 8, kMin + 8}, true}, {{kMin, kMin}, {kMax, kMax}, false},
+        {{kMax, kMax}, {kMax, kMax}, false},        {{kMax - 1, kMax - 1}, {kMax, kMax}, true},
         {{kMax, kMin}, {kMax, kMin + 8}, true},  // dx = -8, dy = 0: 8 pixels away
     };
     for (const Row& r : rows) {
@@ -406,7 +407,7 @@ TEST(RefineStorm, ClearDuringAStrokeLeavesNothingBehind)
 
 constexpr uint32_t kColour = 0xFFC86432u;  // red 200, green 100, blue 50
 constexpr uint32_t kSide = 16;
-constexpr uint32_t kStrideWords = 20;  // four padding words end every row
+constexpr uint32_t kStrideWords = 20;         // four padding words end every row
 constexpr uint32_t kUnwritten = 0x00123456u;  // alpha 0: every word the warp writes has 0xFF
 
 struct PaddedTarget {
@@ -483,8 +484,8 @@ TEST(WarpExtremes, CellSpanningThePlaneClampsToTheTarget)
         EXPECT_TRUE(target.PaddingIntact());
         for (uint32_t y = 0; y < kSide; ++y)
             for (uint32_t x = 0; x < kSide; ++x)
-                ASSERT_TRUE(NearColour(target.At(x, y))) << x << ", " << y << ": " << std::hex
-                                                         << target.At(x, y);
+                ASSERT_TRUE(NearColour(target.At(x, y)))
+                    << x << ", " << y << ": " << std::hex << target.At(x, y);
     }
 }
 
@@ -514,8 +515,10 @@ TEST(WarpExtremes, SelectionAtTheLimitsStaysInsideTheTarget)
 {
     const PixelImage source = UniformSource();
     const NodeGrid grid = OneCell({0, 0}, {15, 0}, {0, 15}, {15, 15});
-    const SelectionRect selections[] = {{kMin, kMin, kMax, kMax}, {kMax, kMax, kMax, kMax},
-                                        {kMin, kMax, -1, kMin}, {kMax, kMin, kMin, kMax}};
+    const SelectionRect selections[] = {{kMin, kMin, kMax, kMax},
+                                        {kMax, kMax, kMax, kMax},
+                                        {kMin, kMax, -1, kMin},
+                                        {kMax, kMin, kMin, kMax}};
     for (const SelectionRect& sel : selections) {
         PaddedTarget one, three;
         RenderMeshWarp(source.Lock(), one.Buffer(), grid, 2, 2, sel, 1);
@@ -576,7 +579,10 @@ TEST(WarpExtremes, InfiniteAndHugeCornersStayInsideTheTarget)
     const PixelImage source = UniformSource();
     const double values[] = {std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity(),
-                             std::numeric_limits<double>::max(), -1e300, 0x1p62, -0x1p63};
+                             std::numeric_limits<double>::max(),
+                             -1e300,
+                             0x1p62,
+                             -0x1p63};
     for (double v : values) {
         for (int slot = 0; slot < 8; ++slot) {
             QuadWarpJob q = SquareOverTheTarget();

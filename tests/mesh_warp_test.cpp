@@ -102,7 +102,8 @@ TEST_P(CellBounds, AreComputedInDoublesInTheWrittenOrder)
 {
     const BoundsCase& c = GetParam();
     const NodeGrid grid(c.count, NodeRow(c.count));
-    const QuadWarpJob columns = CellJob(grid, 1, c.index, c.count, c.count, {c.origin, 0, c.size, 1});
+    const QuadWarpJob columns =
+        CellJob(grid, 1, c.index, c.count, c.count, {c.origin, 0, c.size, 1});
     EXPECT_EQ(columns.sourceLeft, c.low) << c.name;
     EXPECT_EQ(columns.sourceRight, c.high) << c.name;
     const QuadWarpJob rows = CellJob(grid, c.index, 1, c.count, c.count, {0, c.origin, 1, c.size});
@@ -264,7 +265,7 @@ NodeGrid RandomGrid(std::mt19937& rng, size_t columns, size_t rows, int32_t widt
             }
             switch (mode) {
             case 3: node.x = width - 1 - node.x; break;  // mirrored: every cell inverted
-            case 5:  // folded anywhere
+            case 5:                                      // folded anywhere
                 node.x = int32_t(rng() % uint32_t(2 * width)) - width / 2;
                 node.y = int32_t(rng() % uint32_t(2 * height)) - height / 2;
                 break;
@@ -304,7 +305,8 @@ TEST(RenderMeshWarp, EveryLoopAndThreadCountMatchesTheLiteralRenderBitForBit)
             word = uint32_t(rng());
         const size_t columns = 2 + rng() % 5;
         const size_t rows = 2 + rng() % 5;
-        const NodeGrid grid = RandomGrid(rng, columns, rows, int32_t(targetWidth), int32_t(targetHeight));
+        const NodeGrid grid =
+            RandomGrid(rng, columns, rows, int32_t(targetWidth), int32_t(targetHeight));
         // zero, negative and larger-than-the-source selections
         const SelectionRect selection{int32_t(rng() % 40) - 10, int32_t(rng() % 40) - 10,
                                       int32_t(rng() % 101) - 50, int32_t(rng() % 101) - 50};
@@ -317,7 +319,8 @@ TEST(RenderMeshWarp, EveryLoopAndThreadCountMatchesTheLiteralRenderBitForBit)
             SetWarpKernel(kernel);
             for (unsigned threads : {1u, 2u, 3u}) {
                 PaddedImage actual = target;
-                RenderMeshWarp(source.Lock(), actual.Lock(), grid, columns, rows, selection, threads);
+                RenderMeshWarp(source.Lock(), actual.Lock(), grid, columns, rows, selection,
+                               threads);
                 if (actual.words != expected.words) {
                     ++differing;
                     ADD_FAILURE() << "round " << round << " kernel " << int(kernel) << " threads "

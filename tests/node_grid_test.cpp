@@ -260,16 +260,13 @@ INSTANTIATE_TEST_SUITE_P(Worked, CrossSegmentsTable, testing::ValuesIn(kCrossCas
 
 int32_t RandomCoordinate(std::mt19937_64& rng, int mode)
 {
-    static const int32_t kEdges[] = {kMin, kMin + 1, kMin + 2, -524289, -524288, -1, 0, 1,
-                                     524288, 524289, kMax - 2, kMax - 1, kMax};
+    static const int32_t kEdges[] = {kMin, kMin + 1, kMin + 2, -524289,  -524288,  -1,  0,
+                                     1,    524288,   524289,   kMax - 2, kMax - 1, kMax};
     switch (mode) {
-    case 0:
-        return int32_t(uint32_t(rng()));  // anywhere in the int32 range
-    case 1:
-        return kEdges[rng() % std::size(kEdges)];
-    case 2:
-        return int32_t(rng() % 2000) - 1000;  // ordinary coordinates, 64-bit path
-    default:  // straddling the end of the 64-bit path
+    case 0: return int32_t(uint32_t(rng()));  // anywhere in the int32 range
+    case 1: return kEdges[rng() % std::size(kEdges)];
+    case 2: return int32_t(rng() % 2000) - 1000;  // ordinary coordinates, 64-bit path
+    default:                                      // straddling the end of the 64-bit path
         return int32_t(rng() % 8) - 4 + (rng() % 2 ? 524288 : -524288);
     }
 }
@@ -289,8 +286,8 @@ TEST(CrossSegments, MatchesUnboundedIntegersAcrossTheWholeInt32Range)
         ExpectSameCrossing(got, want);
         if (testing::Test::HasFailure()) {
             ADD_FAILURE() << "case " << n << ": (" << pts[0].x << "," << pts[0].y << ") ("
-                          << pts[1].x << "," << pts[1].y << ") (" << pts[2].x << ","
-                          << pts[2].y << ") (" << pts[3].x << "," << pts[3].y << ")";
+                          << pts[1].x << "," << pts[1].y << ") (" << pts[2].x << "," << pts[2].y
+                          << ") (" << pts[3].x << "," << pts[3].y << ")";
             return;
         }
         fullCrossings += want.onFirst && want.onSecond;
@@ -342,10 +339,10 @@ SegmentCrossing PlainCross(Point P, Point Q, Point A, Point B)
     const int64_t num = (int64_t(A.x) - P.x) * dCy - (int64_t(A.y) - P.y) * dCx;
     const int64_t X = P.x + num * dRx / den;
     const int64_t Y = P.y + num * dRy / den;
-    out.onFirst = X >= std::min(P.x, Q.x) && X <= std::max(P.x, Q.x) &&
-                  Y >= std::min(P.y, Q.y) && Y <= std::max(P.y, Q.y);
-    out.onSecond = X >= std::min(A.x, B.x) && X <= std::max(A.x, B.x) &&
-                   Y >= std::min(A.y, B.y) && Y <= std::max(A.y, B.y);
+    out.onFirst = X >= std::min(P.x, Q.x) && X <= std::max(P.x, Q.x) && Y >= std::min(P.y, Q.y) &&
+                  Y <= std::max(P.y, Q.y);
+    out.onSecond = X >= std::min(A.x, B.x) && X <= std::max(A.x, B.x) && Y >= std::min(A.y, B.y) &&
+                   Y <= std::max(A.y, B.y);
     out.x = int32_t(X);
     out.y = int32_t(Y);
     return out;
@@ -382,7 +379,9 @@ struct GridCase {
 const GridCase kGridCases[] = {
     {"PlusSign", {Curve{{10, 0}, {10, 20}}}, {Curve{{0, 10}, {20, 10}}}, {1, 1, 10, 10}},
     // den = -400, num = -190: -9.5 truncates to -9, X = 20 - 9 = 11.
-    {"TruncatedTowardTheRowSegmentsStart", {Curve{{10, 0}, {11, 20}}}, {Curve{{20, 10}, {0, 10}}},
+    {"TruncatedTowardTheRowSegmentsStart",
+     {Curve{{10, 0}, {11, 20}}},
+     {Curve{{20, 10}, {0, 10}}},
      {1, 1, 11, 10}},
     // The row curve (a U) crosses the vertical column twice, first on its row segment 1 at
     // column segment 2 (y = 15), later on row segment 3 at column segment 1 (y = 5).
@@ -537,8 +536,8 @@ TEST(RecomputeNodeGrid, MatchesUnboundedIntegersForCurvesAnywhere)
 // Orientation of c relative to the line a-b: the sign of the exact cross product.
 int Orientation(Point a, Point b, Point c)
 {
-    const int64_t v = (int64_t(b.x) - a.x) * (int64_t(c.y) - a.y) -
-                      (int64_t(b.y) - a.y) * (int64_t(c.x) - a.x);
+    const int64_t v =
+        (int64_t(b.x) - a.x) * (int64_t(c.y) - a.y) - (int64_t(b.y) - a.y) * (int64_t(c.x) - a.x);
     return (v > 0) - (v < 0);
 }
 
@@ -595,7 +594,8 @@ TEST(RecomputeNodeGrid, FindsEveryRealCrossingInsideBothBoxes)
                 const Point P = w[k - 1], Q = w[k], A = v[l - 1], B = v[l];
                 ASSERT_TRUE(InBox(at, P, Q) && InBox(at, A, B));
                 // The real intersection, in doubles: P + t (Q - P).
-                const double den = double(Q.x - P.x) * (B.y - A.y) - double(Q.y - P.y) * (B.x - A.x);
+                const double den =
+                    double(Q.x - P.x) * (B.y - A.y) - double(Q.y - P.y) * (B.x - A.x);
                 const double t =
                     (double(A.x - P.x) * (B.y - A.y) - double(A.y - P.y) * (B.x - A.x)) / den;
                 const double rx = P.x + t * (Q.x - P.x);
@@ -629,7 +629,8 @@ SortFixture ColumnsWithKeys(const std::vector<int32_t>& keys, size_t rowCount)
     f.grid.assign(rowCount, NodeRow(keys.size()));
     for (size_t t = 0; t < rowCount; ++t)
         for (size_t c = 0; c < keys.size(); ++c)
-            f.grid[t][c] = MeshNode{int32_t(t), t == 0 ? keys[c] : 99, int32_t(100 + c), int32_t(t)};
+            f.grid[t][c] =
+                MeshNode{int32_t(t), t == 0 ? keys[c] : 99, int32_t(100 + c), int32_t(t)};
     return f;
 }
 

@@ -183,7 +183,8 @@ TEST_P(WarpQuadBox, VisitsOnlyTargetPixelsOfTheTruncatedBox)
     const PixelImage source = MakeCoordinateImage(12, 12);
     PixelImage target;
     target.Allocate(8, 8, kUntouched);
-    const PixelImage out = WarpWithEveryKernel(source, target, Job(0, 0, 10, 10, c.p0, c.p1, c.p2, c.p3));
+    const PixelImage out =
+        WarpWithEveryKernel(source, target, Job(0, 0, 10, 10, c.p0, c.p1, c.p2, c.p3));
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
             const bool inside = x >= c.xFirst && x <= c.xLast && y >= c.yFirst && y <= c.yLast;
@@ -205,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
         // trunc(-1.5) = -1: the range 0..-1 is empty
         BoxCase{"wholly left", {-5, 0}, {-1.5, 0}, {-5, 4}, {-1.5, 4}, 1, 1, 0, 0},
         // t = (X - 1e300) / -2e300 = 0.5 for every X: the box is clamped to the target
-        BoxCase{"huge", {-1e300, -1e300}, {1e300, -1e300}, {-1e300, 1e300}, {1e300, 1e300}, 0, 0, 7, 7},
+        BoxCase{
+            "huge", {-1e300, -1e300}, {1e300, -1e300}, {-1e300, 1e300}, {1e300, 1e300}, 0, 0, 7, 7},
         // t = -inf / -inf is NaN
         BoxCase{"infinite", {-kInf, -kInf}, {kInf, -kInf}, {-kInf, kInf}, {kInf, kInf}, 1, 1, 0, 0},
         BoxCase{"NaN corner", {0, 0}, {7, 0}, {0, 7}, {7, kNaN}, 1, 1, 0, 0},
@@ -280,7 +282,8 @@ TEST(WarpQuad, AFailedLockOrAnEmptySourceLeavesTheTargetAsItWas)
     shortStride.stride = 16;  // 4 words for 8 pixels a row
     PixelBuffer otherFormat = source.Lock();
     otherFormat.pixelFormat = 0x21808;  // 24 bits a pixel
-    for (const PixelBuffer& broken : {empty.Lock(), noPixels, noColumns, shortStride, otherFormat}) {
+    for (const PixelBuffer& broken :
+         {empty.Lock(), noPixels, noColumns, shortStride, otherFormat}) {
         for (WarpKernel kernel : KernelsToCompare()) {
             SetWarpKernel(kernel);
             PixelImage out = target;
@@ -357,9 +360,9 @@ namespace {
 // past the int32 and int64 ranges, infinities and NaN.
 double HostileValue(std::mt19937& rng)
 {
-    static const double kSpecial[] = {0.0, -0.0, 0.5, -0.5, 1e-300, -1e-300, 1e300, -1e300,
-                                      kInf, -kInf, kNaN, 2147483648.0, -2147483649.0, 1e9,
-                                      0x1p62, -0x1p63, 0x1p30, -0x1p30};
+    static const double kSpecial[] = {0.0,           -0.0,   0.5,    -0.5,    1e-300, -1e-300,
+                                      1e300,         -1e300, kInf,   -kInf,   kNaN,   2147483648.0,
+                                      -2147483649.0, 1e9,    0x1p62, -0x1p63, 0x1p30, -0x1p30};
     return kSpecial[rng() % (sizeof kSpecial / sizeof kSpecial[0])];
 }
 
@@ -369,8 +372,8 @@ double Coordinate(std::mt19937& rng, int low, int high, bool hostile)
         return HostileValue(rng);
     const double whole = low + int(rng() % uint32_t(high - low + 1));
     switch (rng() % 3) {
-    case 0:  return whole;
-    case 1:  return whole + (rng() % 8) / 8.0;
+    case 0: return whole;
+    case 1: return whole + (rng() % 8) / 8.0;
     default: return whole + std::uniform_real_distribution<double>(0.0, 1.0)(rng);
     }
 }
@@ -430,7 +433,8 @@ TEST(WarpQuad, EveryLoopMatchesTheLiteralWarpBitForBit)
     for (int round = 0; round < 3000 && differing < 5; ++round) {
         PaddedImage source = RandomImage(rng, 24);
         const PaddedImage target = RandomImage(rng, 48);
-        const QuadWarpJob job = RandomJob(rng, int(std::max(target.width, target.height)), round % 2 == 1);
+        const QuadWarpJob job =
+            RandomJob(rng, int(std::max(target.width, target.height)), round % 2 == 1);
         PaddedImage expected = target;
         ReferenceWarpQuad(source.Lock(), expected.Lock(), job);
         for (size_t i = 0; i < target.words.size(); ++i)

@@ -113,7 +113,8 @@ void ReferenceWarpQuad(const PixelBuffer& source, const PixelBuffer& target,
 
     for (int64_t Y = yStart; Y <= yEnd; ++Y) {
         for (int64_t X = xStart; X <= xEnd; ++X) {
-            const double k1 = Ay * (X - x3) + (y1 - y3) * (x3 - x2) - Ax * (Y - y3) - (x1 - x3) * (y3 - y2);
+            const double k1 =
+                Ay * (X - x3) + (y1 - y3) * (x3 - x2) - Ax * (Y - y3) - (x1 - x3) * (y3 - y2);
             const double k0 = (y1 - y3) * (X - x3) - (x1 - x3) * (Y - y3);
             if (x0 == x2 && x1 == x3) {
                 const double t = (X - x1) / (x0 - x1);
@@ -157,7 +158,8 @@ void ReferenceRenderMeshWarp(const PixelBuffer& source, const PixelBuffer& targe
             job.topRight = {double(grid[i - 1][l].x), double(grid[i - 1][l].y)};
             job.bottomLeft = {double(grid[i][l - 1].x), double(grid[i][l - 1].y)};
             job.bottomRight = {double(grid[i][l].x), double(grid[i][l].y)};
-            job.sourceLeft = double(l - 1) * selection.width / double(columnCount - 1) + selection.x;
+            job.sourceLeft =
+                double(l - 1) * selection.width / double(columnCount - 1) + selection.x;
             job.sourceRight = double(l) * selection.width / double(columnCount - 1) + selection.x;
             job.sourceTop = double(i - 1) * selection.height / double(rowCount - 1) + selection.y;
             job.sourceBottom = double(i) * selection.height / double(rowCount - 1) + selection.y;

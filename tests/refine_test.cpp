@@ -9,10 +9,7 @@
 #include <ostream>
 #include <random>
 
-inline void PrintTo(const Point& p, std::ostream* os)
-{
-    *os << "(" << p.x << ", " << p.y << ")";
-}
+inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
 
 namespace {
 
@@ -115,10 +112,10 @@ TEST(InsertMidCurves, KeepsEveryCurveAtTwiceItsIndexWithAMeanBetween)
             for (size_t j = 0; j < m.size(); ++j) {
                 bool paired = false;
                 for (const Point& pb : b)
-                    paired = paired || (between(m[j].x, a[j].x, pb.x) &&
-                                        between(m[j].y, a[j].y, pb.y) &&
-                                        std::llabs(2 * int64_t(m[j].x) - (int64_t(a[j].x) + pb.x)) <= 1 &&
-                                        std::llabs(2 * int64_t(m[j].y) - (int64_t(a[j].y) + pb.y)) <= 1);
+                    paired = paired ||
+                             (between(m[j].x, a[j].x, pb.x) && between(m[j].y, a[j].y, pb.y) &&
+                              std::llabs(2 * int64_t(m[j].x) - (int64_t(a[j].x) + pb.x)) <= 1 &&
+                              std::llabs(2 * int64_t(m[j].y) - (int64_t(a[j].y) + pb.y)) <= 1);
                 ASSERT_TRUE(paired) << "round " << round << " curve " << i << " point " << j;
             }
         }

@@ -43,17 +43,17 @@ TEST(OffscreenSide, SizesNoBitmapCanBeMadeOfGiveZero)
         float zoom;
     };
     const Case cases[] = {
-        {1, 2.0f},       // 0.5 truncates to 0
-        {0, 1.0f},       // a hidden pane
-        {-3, 1.0f},      // a negative client extent
-        {16385, 1.0f},   // one past the bound
-        {800, 0.01f},    // 80000 pixels
-        {800, 1e-30f},   // a thousand notches out
-        {800, 0.0f},     // 800 / 0 = inf
-        {800, kInf},     // 800 / inf = 0
-        {800, -1.0f},    // negative
+        {1, 2.0f},      // 0.5 truncates to 0
+        {0, 1.0f},      // a hidden pane
+        {-3, 1.0f},     // a negative client extent
+        {16385, 1.0f},  // one past the bound
+        {800, 0.01f},   // 80000 pixels
+        {800, 1e-30f},  // a thousand notches out
+        {800, 0.0f},    // 800 / 0 = inf
+        {800, kInf},    // 800 / inf = 0
+        {800, -1.0f},   // negative
         {800, std::numeric_limits<float>::quiet_NaN()},
-        {0, 0.0f},       // 0 / 0 = NaN
+        {0, 0.0f},  // 0 / 0 = NaN
     };
     for (const Case& c : cases)
         EXPECT_EQ(OffscreenSide(c.extent, c.zoom), 0) << c.extent << " / " << c.zoom;
@@ -62,7 +62,7 @@ TEST(OffscreenSide, SizesNoBitmapCanBeMadeOfGiveZero)
 TEST(OffscreenFits, BoundsTheAreaAsWellAsEachSide)
 {
     EXPECT_TRUE(OffscreenFits(1, 1));
-    EXPECT_TRUE(OffscreenFits(4096, 4096));    // 2^24 exactly
+    EXPECT_TRUE(OffscreenFits(4096, 4096));  // 2^24 exactly
     EXPECT_FALSE(OffscreenFits(4097, 4096));
     EXPECT_TRUE(OffscreenFits(16384, 1024));
     EXPECT_FALSE(OffscreenFits(16384, 1025));
@@ -137,21 +137,20 @@ TEST_P(PlanOverlaysTable, FollowsTheThresholds)
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, PlanOverlaysTable,
-    testing::Values(
-        PlanCase{0, 0, true, true, true, true, 3.0f, 3.0f},
-        PlanCase{1, 5, true, true, true, true, 3.0f, 3.0f},
-        PlanCase{15, 15, true, true, true, true, 3.0f, 3.0f},
-        // 16 columns: thin green pen, no white nodes, labels on both sets still
-        PlanCase{16, 3, true, false, true, true, 1.0f, 3.0f},
-        PlanCase{3, 16, true, false, true, true, 3.0f, 1.0f},
-        PlanCase{19, 2, true, false, true, true, 1.0f, 3.0f},
-        // 20 in a set: that set loses its labels
-        PlanCase{20, 2, true, false, false, true, 1.0f, 3.0f},
-        PlanCase{2, 20, true, false, true, false, 3.0f, 1.0f},
-        PlanCase{99, 99, true, false, false, false, 1.0f, 1.0f},
-        // 100 in either set: no curve overlay at all
-        PlanCase{100, 2, false, false, false, false, 1.0f, 3.0f},
-        PlanCase{2, 100, false, false, false, false, 3.0f, 1.0f}),
+    testing::Values(PlanCase{0, 0, true, true, true, true, 3.0f, 3.0f},
+                    PlanCase{1, 5, true, true, true, true, 3.0f, 3.0f},
+                    PlanCase{15, 15, true, true, true, true, 3.0f, 3.0f},
+                    // 16 columns: thin green pen, no white nodes, labels on both sets still
+                    PlanCase{16, 3, true, false, true, true, 1.0f, 3.0f},
+                    PlanCase{3, 16, true, false, true, true, 3.0f, 1.0f},
+                    PlanCase{19, 2, true, false, true, true, 1.0f, 3.0f},
+                    // 20 in a set: that set loses its labels
+                    PlanCase{20, 2, true, false, false, true, 1.0f, 3.0f},
+                    PlanCase{2, 20, true, false, true, false, 3.0f, 1.0f},
+                    PlanCase{99, 99, true, false, false, false, 1.0f, 1.0f},
+                    // 100 in either set: no curve overlay at all
+                    PlanCase{100, 2, false, false, false, false, 1.0f, 3.0f},
+                    PlanCase{2, 100, false, false, false, false, 3.0f, 1.0f}),
     [](const auto& info) {
         return std::to_string(info.param.columns) + "x" + std::to_string(info.param.rows);
     });

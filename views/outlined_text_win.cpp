@@ -20,8 +20,7 @@ static std::unique_ptr<Gdiplus::Font> MakeLabelFont()
         }
         if (!family)
             return nullptr;
-        font.reset(new Gdiplus::Font(family, 16.0f, Gdiplus::FontStyleRegular,
-                                     Gdiplus::UnitPoint));
+        font.reset(new Gdiplus::Font(family, 16.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint));
     }  // the family is released as soon as the font exists
     if (font && font->GetLastStatus() == Gdiplus::Ok)
         return font;
@@ -49,7 +48,6 @@ void DrawOutlinedText(Gdiplus::Graphics& graphics, const wchar_t* text, int32_t 
         }
     }
     Gdiplus::SolidBrush ink(Gdiplus::Color(0xFF000000));
-    graphics.DrawString(text, length, labelFont, Gdiplus::PointF(static_cast<float>(x),
-                                                                 static_cast<float>(y)),
-                        &ink);
+    graphics.DrawString(text, length, labelFont,
+                        Gdiplus::PointF(static_cast<float>(x), static_cast<float>(y)), &ink);
 }

@@ -84,8 +84,8 @@ void PaintResultPane(HWND pane)
     if (e.backdropImage) {
         UINT w = e.backdropImage->GetWidth();
         UINT h = e.backdropImage->GetHeight();
-        graphics.DrawImage(e.backdropImage.get(), Gdiplus::Rect(0, 0, INT(w), INT(h)), 0, 0,
-                           INT(w), INT(h), Gdiplus::UnitPixel);
+        graphics.DrawImage(e.backdropImage.get(), Gdiplus::Rect(0, 0, INT(w), INT(h)), 0, 0, INT(w),
+                           INT(h), Gdiplus::UnitPixel);
     }
     Gdiplus::ImageAttributes attributes;
 
@@ -100,6 +100,5 @@ void PaintResultPane(HWND pane)
     // the sliver beyond the destination, under one zoomed pixel wide, is left unpainted
     Gdiplus::Rect destination(0, 0, ScaleLength(width, e.resultZoom),
                               ScaleLength(height, e.resultZoom));
-    window.DrawImage(&offscreen, destination, 0, 0, width, height, Gdiplus::UnitPixel,
-                     &attributes);
+    window.DrawImage(&offscreen, destination, 0, 0, width, height, Gdiplus::UnitPixel, &attributes);
 }

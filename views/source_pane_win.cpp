@@ -12,10 +12,7 @@ static Point SourcePoint(LPARAM lParam)
     return PanePointFromLParam(static_cast<uint32_t>(lParam), gEditor.sourceZoom);
 }
 
-static void SetArrowCursor()
-{
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-}
+static void SetArrowCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
 
 static void OnSourceMouseMove(HWND pane, LPARAM lParam)
 {

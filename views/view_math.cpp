@@ -21,21 +21,12 @@ int32_t ScaleLength(int64_t value, float zoom)
     return TruncateFloatToInt32(static_cast<float>(value) * zoom);
 }
 
-int32_t DotCorner(int32_t v)
-{
-    return SaturateToInt32(int64_t(v) - 1);
-}
+int32_t DotCorner(int32_t v) { return SaturateToInt32(int64_t(v) - 1); }
 
 // The index labels and the pen of one set of curves, decided by that set's count alone.
-static bool CurveLabelsShown(size_t curveCount)
-{
-    return curveCount < kLabelLimit;
-}
+static bool CurveLabelsShown(size_t curveCount) { return curveCount < kLabelLimit; }
 
-static float CurvePenWidth(size_t curveCount)
-{
-    return curveCount < kThinPenCount ? 3.0f : 1.0f;
-}
+static float CurvePenWidth(size_t curveCount) { return curveCount < kThinPenCount ? 3.0f : 1.0f; }
 
 OverlayPlan PlanOverlays(size_t columnCount, size_t rowCount)
 {

@@ -25,10 +25,10 @@ static void Put32(std::array<uint8_t, kDibHeaderBytes>& bytes, size_t at, uint32
 std::array<uint8_t, kDibHeaderBytes> DibHeader(int32_t width, int32_t height)
 {
     std::array<uint8_t, kDibHeaderBytes> bytes{};
-    Put32(bytes, 0, 40);                           // biSize
+    Put32(bytes, 0, 40);                             // biSize
     Put32(bytes, 4, static_cast<uint32_t>(width));   // biWidth
     Put32(bytes, 8, static_cast<uint32_t>(height));  // biHeight
-    bytes[12] = 1;                                 // biPlanes
-    bytes[14] = 32;                                // biBitCount; biCompression 0 = BI_RGB
+    bytes[12] = 1;                                   // biPlanes
+    bytes[14] = 32;                                  // biBitCount; biCompression 0 = BI_RGB
     return bytes;
 }

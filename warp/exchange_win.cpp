@@ -41,8 +41,7 @@ ClipboardPaste PasteBitmapFromClipboard(HWND owner)
     return paste;
 }
 
-std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e,
-                                                    const PixelImage& source)
+std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const PixelImage& source)
 {
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
     // Points saturated from a far-out zoom can give a canvas of 2^31 pixels a side; a

@@ -32,7 +32,6 @@ void SaveResultAsPng(MeshEditState& state, const PixelImage& source);
 
 // The warp alone on a new transparent canvas-sized bitmap (canvas measured first); null
 // when the canvas is too large for a bitmap or the bitmap cannot be made.
-std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& state,
-                                                    const PixelImage& source);
+std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& state, const PixelImage& source);
 // The class id of the first encoder whose MIME type is exactly `mimeType`.
 bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid);

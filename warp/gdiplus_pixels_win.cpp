@@ -44,8 +44,7 @@ PixelImage CopyArgbPixels(Gdiplus::Bitmap* image)
     return pixels;
 }
 
-void RenderWarpIntoBitmap(Gdiplus::Bitmap& target, const PixelImage& source,
-                          const MeshEditState& e)
+void RenderWarpIntoBitmap(Gdiplus::Bitmap& target, const PixelImage& source, const MeshEditState& e)
 {
     if (target.GetLastStatus() != Gdiplus::Ok)
         return;

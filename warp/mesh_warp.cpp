@@ -11,8 +11,8 @@
 
 #include "warp/quad_setup.h"
 
-QuadWarpJob CellJob(const NodeGrid& grid, size_t i, size_t l, size_t columnCount,
-                    size_t rowCount, const SelectionRect& selection)
+QuadWarpJob CellJob(const NodeGrid& grid, size_t i, size_t l, size_t columnCount, size_t rowCount,
+                    const SelectionRect& selection)
 {
     const MeshNode& topLeft = grid[i - 1][l - 1];
     const MeshNode& topRight = grid[i - 1][l];
@@ -90,12 +90,15 @@ void RenderMeshWarp(const PixelBuffer& source, const PixelBuffer& target, const 
         return;
     }
 
-    const uint32_t bandCount = std::min(threadCount * kBandsPerThread, std::max(1u, height / kMinBandRows));
+    const uint32_t bandCount =
+        std::min(threadCount * kBandsPerThread, std::max(1u, height / kMinBandRows));
     std::atomic<uint32_t> nextBand{0};
     const auto work = [&]() {
-        for (uint32_t band = nextBand.fetch_add(1); band < bandCount; band = nextBand.fetch_add(1)) {
+        for (uint32_t band = nextBand.fetch_add(1); band < bandCount;
+             band = nextBand.fetch_add(1)) {
             const uint32_t rowBegin = static_cast<uint32_t>(uint64_t(height) * band / bandCount);
-            const uint32_t rowEnd = static_cast<uint32_t>(uint64_t(height) * (band + 1) / bandCount);
+            const uint32_t rowEnd =
+                static_cast<uint32_t>(uint64_t(height) * (band + 1) / bandCount);
             RenderBand(m, rowBegin, rowEnd);
         }
     };
@@ -106,8 +109,7 @@ void RenderMeshWarp(const PixelBuffer& source, const PixelBuffer& target, const 
             helpers.emplace_back(work);
     } catch (const std::system_error&) {
         // fewer threads than asked for: the bands still all get done
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
     work();
     for (std::thread& helper : helpers)
         helper.join();

@@ -8,8 +8,8 @@
 #include "warp/quad_warp.h"
 
 // The cell between node rows i-1, i and node columns l-1, l, with its source bounds.
-QuadWarpJob CellJob(const NodeGrid& grid, size_t i, size_t l, size_t columnCount,
-                    size_t rowCount, const SelectionRect& selection);
+QuadWarpJob CellJob(const NodeGrid& grid, size_t i, size_t l, size_t columnCount, size_t rowCount,
+                    const SelectionRect& selection);
 
 // Renders every cell in order (later cells win). threads = 0 uses every hardware thread;
 // the output is the same for any thread count. Skips a grid that does not match the counts.

@@ -47,7 +47,4 @@ PixelBuffer PixelImage::Lock()
 }
 
 // The buffer of a const image is for reading only, as a read lock is.
-PixelBuffer PixelImage::Lock() const
-{
-    return const_cast<PixelImage*>(this)->Lock();
-}
+PixelBuffer PixelImage::Lock() const { return const_cast<PixelImage*>(this)->Lock(); }

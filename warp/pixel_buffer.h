@@ -33,7 +33,7 @@ struct PixelImage {
 
     // false when width * height words cannot be allocated (the image stays empty)
     bool Allocate(uint32_t w, uint32_t h, uint32_t fill = 0);
-    PixelBuffer Lock();              // a failed lock when the image is empty
+    PixelBuffer Lock();  // a failed lock when the image is empty
     PixelBuffer Lock() const;
     uint32_t At(uint32_t x, uint32_t y) const { return pixels[size_t(y) * width + x]; }
 };

@@ -37,8 +37,8 @@ static inline typename V::M LanesInPatch(typename V::D v)
 template <class V>
 static inline typename V::M LanesMayBeInPatch(typename V::D estimate, typename V::M valid)
 {
-    const typename V::M outside = V::Or(V::Lt(estimate, V::Set(kScreenLow)),
-                                        V::Lt(V::Set(kScreenHigh), estimate));
+    const typename V::M outside =
+        V::Or(V::Lt(estimate, V::Set(kScreenLow)), V::Lt(V::Set(kScreenHigh), estimate));
     return V::AndNot(outside, valid);
 }
 
@@ -51,9 +51,9 @@ static inline typename V::D LanesSolveS(const QuadSetup& q, typename V::D t, typ
     using D = typename V::D;
     using M = typename V::M;
     const D omt = V::Sub(V::Set(1.0), t);  // 1 - t
-    const D dx = V::Sub(V::Sub(V::Add(V::Mul(omt, V::Set(q.x1)), V::Mul(t, V::Set(q.x0))),
-                               V::Mul(t, V::Set(q.x2))),
-                        V::Mul(omt, V::Set(q.x3)));
+    const D dx = V::Sub(
+        V::Sub(V::Add(V::Mul(omt, V::Set(q.x1)), V::Mul(t, V::Set(q.x0))), V::Mul(t, V::Set(q.x2))),
+        V::Mul(omt, V::Set(q.x3)));
     D s = V::Div(V::Sub(xd, V::Add(V::Mul(t, V::Set(q.x2)), V::Mul(omt, V::Set(q.x3)))), dx);
     const M flat = V::Eq(dx, V::Set(0.0));
     if (V::Bits(V::And(flat, wanted)) != 0) {
@@ -119,8 +119,7 @@ static inline void LanesNeighbours(const SourceWords& source, typename V::I xa, 
         // The next target rows mostly read the next source rows: ask for them early. The
         // first lane need not be a wanted one, so its position may be anything.
         const int32_t aheadX = LanesClamp(V::First(xa), sourceColumns - 1);
-        const int32_t aheadY =
-            LanesClamp(int64_t(V::First(ya)) + kPrefetchRows, sourceRows - 1);
+        const int32_t aheadY = LanesClamp(int64_t(V::First(ya)) + kPrefetchRows, sourceRows - 1);
         const uint32_t* ahead = source.pixels + ptrdiff_t(aheadY) * source.strideWords + aheadX;
         _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
         V::Blocks(source, xa, ya, wanted, c);
@@ -249,7 +248,7 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
                     // a negative discriminant gives NaN roots, which the test rejects
                     const D delta = V::Sub(V::Mul(k1, k1), V::Mul(k2x4, k0));
                     const D r = V::Sqrt(delta);
-                    const D n1 = V::Sub(r, k1);           // t1 = n1 / (2 k2)
+                    const D n1 = V::Sub(r, k1);          // t1 = n1 / (2 k2)
                     const D n2 = V::Sub(V::Neg(k1), r);  // t2 = n2 / (2 k2)
                     b.first[j] = n1;
                     b.second[j] = n2;
@@ -361,8 +360,8 @@ template <class V>
 static void WarpRowsLanes(const QuadSetup& q, const PixelBuffer& source, const PixelBuffer& target)
 {
     switch (q.quadCase) {
-    case QuadCase::Vertical:  LanesRows<V, QuadCase::Vertical>(q, source, target); return;
-    case QuadCase::Linear:    LanesRows<V, QuadCase::Linear>(q, source, target); return;
+    case QuadCase::Vertical: LanesRows<V, QuadCase::Vertical>(q, source, target); return;
+    case QuadCase::Linear: LanesRows<V, QuadCase::Linear>(q, source, target); return;
     case QuadCase::Quadratic: LanesRows<V, QuadCase::Quadratic>(q, source, target); return;
     }
 }

@@ -26,13 +26,13 @@ struct QuadSetup {
     // root outside the patch.
     double k2x2Inverse = 0.0;
     bool screenRoots = false;
-    double k1b = 0.0;   // (y1 - y3) * (x3 - x2)
-    double k1d = 0.0;   // (x1 - x3) * (y3 - y2)
-    double y13 = 0.0;   // y1 - y3
-    double x13 = 0.0;   // x1 - x3
-    double x01 = 0.0;   // x0 - x1, the vertical case's divisor
-    double y32 = 0.0;   // y3 - y2
-    double y10 = 0.0;   // y1 - y0
+    double k1b = 0.0;  // (y1 - y3) * (x3 - x2)
+    double k1d = 0.0;  // (x1 - x3) * (y3 - y2)
+    double y13 = 0.0;  // y1 - y3
+    double x13 = 0.0;  // x1 - x3
+    double x01 = 0.0;  // x0 - x1, the vertical case's divisor
+    double y32 = 0.0;  // y3 - y2
+    double y10 = 0.0;  // y1 - y0
     double sourceLeft = 0.0;
     double sourceTop = 0.0;
     double sourceWidth = 0.0;   // sourceRight - sourceLeft

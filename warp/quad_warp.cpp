@@ -163,9 +163,9 @@ bool PrepareQuad(const QuadWarpJob& quad, const PixelBuffer& source, const Pixel
     // distance, so within +-2^30 bounds it stays inside +-(2^30 + 4).
     constexpr double kBoundLimit = 0x1p30;
     const auto small = [](double v) { return v >= -kBoundLimit && v <= kBoundLimit; };
-    q.narrowSampling = small(quad.sourceLeft) && small(quad.sourceRight) &&
-                       small(quad.sourceTop) && small(quad.sourceBottom) &&
-                       source.width <= (1u << 30) && source.height <= (1u << 30) &&
+    q.narrowSampling = small(quad.sourceLeft) && small(quad.sourceRight) && small(quad.sourceTop) &&
+                       small(quad.sourceBottom) && source.width <= (1u << 30) &&
+                       source.height <= (1u << 30) &&
                        int64_t(source.stride / 4) * source.height <= INT32_MAX;
     return true;
 }

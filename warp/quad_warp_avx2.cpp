@@ -15,10 +15,7 @@
 
 // GCC does not keep the 32-byte stack alignment that spilled AVX registers need on 64-bit
 // Windows, so the Windows build keeps to the SSE2 loop.
-bool Avx2LoopBuilt()
-{
-    return false;
-}
+bool Avx2LoopBuilt() { return false; }
 
 void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
 {
@@ -80,8 +77,8 @@ struct Avx2Lanes {
     {
         constexpr char k = kByte;
         constexpr char z = -128;  // a clear byte
-        return _mm_shuffle_epi8(words, _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z,
-                                                     k + 12, z, z, z));
+        return _mm_shuffle_epi8(
+            words, _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z));
     }
     static I Pack(I red, I green, I blue)
     {
@@ -140,9 +137,6 @@ void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const Pixel
 
 #pragma GCC pop_options
 
-bool Avx2LoopBuilt()
-{
-    return true;
-}
+bool Avx2LoopBuilt() { return true; }
 
 #endif

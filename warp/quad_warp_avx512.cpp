@@ -13,10 +13,7 @@
 #if defined(_WIN32)
 
 // As for AVX2: GCC does not align the stack for spilled wide registers on 64-bit Windows.
-bool Avx512LoopBuilt()
-{
-    return false;
-}
+bool Avx512LoopBuilt() { return false; }
 
 void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
 {
@@ -82,9 +79,9 @@ struct Avx512Lanes {
     {
         constexpr char k = kByte;
         constexpr char z = -128;  // a clear byte
-        return _mm256_shuffle_epi8(
-            words, _mm256_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z,
-                                    k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z));
+        return _mm256_shuffle_epi8(words, _mm256_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z,
+                                                           z, k + 12, z, z, z, k, z, z, z, k + 4, z,
+                                                           z, z, k + 8, z, z, z, k + 12, z, z, z));
     }
     static I Pack(I red, I green, I blue)
     {
@@ -130,9 +127,6 @@ void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const Pix
 #pragma GCC diagnostic pop
 #pragma GCC pop_options
 
-bool Avx512LoopBuilt()
-{
-    return true;
-}
+bool Avx512LoopBuilt() { return true; }
 
 #endif

@@ -86,8 +86,7 @@ struct Sse2Lanes {
             if (ms[i] != 0)
                 words[i] = source.pixels[ptrdiff_t(ys[i]) * source.strideWords + xs[i]];
         }
-        return _mm_setr_epi32(static_cast<int32_t>(words[0]), static_cast<int32_t>(words[1]), 0,
-                              0);
+        return _mm_setr_epi32(static_cast<int32_t>(words[0]), static_cast<int32_t>(words[1]), 0, 0);
     }
     // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
     static void Blocks(const SourceWords& source, I x, I y, IM wanted, I (&c)[4])

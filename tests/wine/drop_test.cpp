@@ -64,7 +64,8 @@ HDROP MakeDrop(const std::vector<std::wstring>& names, POINT at)
     size_t chars = 1;
     for (const std::wstring& n : names)
         chars += n.size() + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    HGLOBAL block =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
     auto* header = static_cast<DROPFILES*>(GlobalLock(block));
     header->pFiles = sizeof(DROPFILES);
     header->pt = at;
@@ -86,7 +87,8 @@ bool SameAsPicture(Gdiplus::Bitmap* image, const Picture& want)
     for (int y = 0; y < want.height; y += 7)
         for (int x = 0; x < want.width; x += 5) {
             Gdiplus::Color c;
-            if (image->GetPixel(x, y, &c) != Gdiplus::Ok || c.GetValue() != want.argb[size_t(y) * want.width + x])
+            if (image->GetPixel(x, y, &c) != Gdiplus::Ok ||
+                c.GetValue() != want.argb[size_t(y) * want.width + x])
                 return false;
         }
     return true;
@@ -104,7 +106,10 @@ bool SamePixels(const PixelImage& pixels, const Picture& want)
 }
 
 // An image that failed to decode: present, but with no size.
-bool IsEmptyImage(Gdiplus::Bitmap* image) { return image && image->GetWidth() == 0 && image->GetHeight() == 0; }
+bool IsEmptyImage(Gdiplus::Bitmap* image)
+{
+    return image && image->GetWidth() == 0 && image->GetHeight() == 0;
+}
 
 }  // namespace
 
@@ -136,41 +141,55 @@ int wmain(int argc, wchar_t** argv)
     const Picture c = Decode(Fixture(L"drop_c.png"));
     const Picture japanese = Decode(Fixture(L"画像ファイル.png"));
     Expect(!c.argb.empty() && !japanese.argb.empty(), "fixtures decode");
-    std::vector<std::wstring> three = {Fixture(L"drop_a.png"), Fixture(L"drop_b.png"), Fixture(L"drop_c.png")};
+    std::vector<std::wstring> three = {Fixture(L"drop_a.png"), Fixture(L"drop_b.png"),
+                                       Fixture(L"drop_c.png")};
     std::wstring notImage = Fixture(L"not_an_image.png");
     // Longer than the handler's 260-character buffer: the name arrives cut and names no file.
     std::wstring tooLong = gData + std::wstring(300, L'x') + L".png";
 
     e.sourceSelection = SelectionRect{12, 34, 56, 78};
     SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop(three, POINT{5, 6})), 0);
-    Expect(SameAsPicture(e.sourceImage.get(), c), "SourcePane: of three dropped files the third stays");
-    Expect(SamePixels(e.sourcePixels, c), "SourcePane: the warp's ARGB copy is the third file's pixels");
-    Expect(e.sourceSelection == SelectionRect({12, 34, 56, 78}), "SourcePane: a drop keeps SourceSelection");
+    Expect(SameAsPicture(e.sourceImage.get(), c),
+           "SourcePane: of three dropped files the third stays");
+    Expect(SamePixels(e.sourcePixels, c),
+           "SourcePane: the warp's ARGB copy is the third file's pixels");
+    Expect(e.sourceSelection == SelectionRect({12, 34, 56, 78}),
+           "SourcePane: a drop keeps SourceSelection");
 
-    SendMessageW(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({Fixture(L"drop_c.png"), notImage}, POINT{0, 0})), 0);
-    Expect(IsEmptyImage(e.sourceImage.get()), "SourcePane: an undecodable last file leaves an empty image");
+    SendMessageW(e.sourcePane, WM_DROPFILES,
+                 WPARAM(MakeDrop({Fixture(L"drop_c.png"), notImage}, POINT{0, 0})), 0);
+    Expect(IsEmptyImage(e.sourceImage.get()),
+           "SourcePane: an undecodable last file leaves an empty image");
     Expect(e.sourcePixels.width == 0 && e.sourcePixels.pixels.empty(),
            "SourcePane: an empty image leaves no ARGB copy for the warp");
     Gdiplus::Bitmap* kept = e.sourceImage.get();
     SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({}, POINT{0, 0})), 0);
     Expect(e.sourceImage.get() == kept, "SourcePane: a drop of no files changes nothing");
-    SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({Fixture(L"画像ファイル.png")}, POINT{1, 1})), 0);
+    SourcePaneProc(e.sourcePane, WM_DROPFILES,
+                   WPARAM(MakeDrop({Fixture(L"画像ファイル.png")}, POINT{1, 1})), 0);
     Expect(SameAsPicture(e.sourceImage.get(), japanese) && SamePixels(e.sourcePixels, japanese),
            "SourcePane: a file with a Japanese name decodes");
     SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({tooLong}, POINT{1, 1})), 0);
-    Expect(IsEmptyImage(e.sourceImage.get()), "SourcePane: a name longer than 259 characters leaves an empty image");
+    Expect(IsEmptyImage(e.sourceImage.get()),
+           "SourcePane: a name longer than 259 characters leaves an empty image");
     Pump();
 
     ResultPaneProc(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop(three, POINT{5, 6})), 0);
-    Expect(SameAsPicture(e.backdropImage.get(), c), "ResultPane: of three dropped files the third stays");
-    SendMessageW(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop({Fixture(L"drop_c.png"), notImage}, POINT{0, 0})), 0);
-    Expect(IsEmptyImage(e.backdropImage.get()), "ResultPane: an undecodable last file leaves an empty image");
-    ResultPaneProc(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop({Fixture(L"画像ファイル.png")}, POINT{1, 1})), 0);
-    Expect(SameAsPicture(e.backdropImage.get(), japanese), "ResultPane: a file with a Japanese name decodes");
+    Expect(SameAsPicture(e.backdropImage.get(), c),
+           "ResultPane: of three dropped files the third stays");
+    SendMessageW(e.resultPane, WM_DROPFILES,
+                 WPARAM(MakeDrop({Fixture(L"drop_c.png"), notImage}, POINT{0, 0})), 0);
+    Expect(IsEmptyImage(e.backdropImage.get()),
+           "ResultPane: an undecodable last file leaves an empty image");
+    ResultPaneProc(e.resultPane, WM_DROPFILES,
+                   WPARAM(MakeDrop({Fixture(L"画像ファイル.png")}, POINT{1, 1})), 0);
+    Expect(SameAsPicture(e.backdropImage.get(), japanese),
+           "ResultPane: a file with a Japanese name decodes");
     kept = e.backdropImage.get();
     ResultPaneProc(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop({}, POINT{0, 0})), 0);
     Expect(e.backdropImage.get() == kept, "ResultPane: a drop of no files changes nothing");
-    Expect(SameAsPicture(e.sourceImage.get(), japanese) == false && IsEmptyImage(e.sourceImage.get()),
+    Expect(SameAsPicture(e.sourceImage.get(), japanese) == false &&
+               IsEmptyImage(e.sourceImage.get()),
            "ResultPane drops leave SourceImage alone");
     return CloseAndReport(main);
 }

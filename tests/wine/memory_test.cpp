@@ -101,7 +101,8 @@ int wmain()
     Stroke(result, 10, 20, 210, 20);
     Stroke(result, 10, 190, 210, 190);
     SendMessageW(main, WM_KEYDOWN, 'H', 1);
-    Expect(e.columnCurves.size() == 2 && e.rowCurves.size() == 2 && MeshIsWhole(e), "a 2 x 2 mesh is drawn");
+    Expect(e.columnCurves.size() == 2 && e.rowCurves.size() == 2 && MeshIsWhole(e),
+           "a 2 x 2 mesh is drawn");
 
     // A stroke that cannot get its first point: no curve, no stroke under way.
     gOutOfMemory = true;
@@ -124,8 +125,10 @@ int wmain()
     Expect(e.columnCurves.size() == 4 && MeshIsWhole(e), "after it the mesh is whole again");
 
     // Paints that run out of memory still validate their panes.
-    Expect(PaintsWithoutMemory(result), "ResultPane: a paint without memory leaves nothing to paint");
-    Expect(PaintsWithoutMemory(e.sourcePane), "SourcePane: a paint without memory leaves nothing to paint");
+    Expect(PaintsWithoutMemory(result),
+           "ResultPane: a paint without memory leaves nothing to paint");
+    Expect(PaintsWithoutMemory(e.sourcePane),
+           "SourcePane: a paint without memory leaves nothing to paint");
 
     // Keys whose commands allocate.
     gOutOfMemory = true;
@@ -133,7 +136,8 @@ int wmain()
     SendMessageW(main, WM_KEYDOWN, 'C', 1);
     SendMessageW(main, WM_KEYDOWN, 'P', 1);
     gOutOfMemory = false;
-    Expect(e.columnCurves.size() == 4 && MeshIsWhole(e), "a refinement without memory leaves the mesh as it was");
+    Expect(e.columnCurves.size() == 4 && MeshIsWhole(e),
+           "a refinement without memory leaves the mesh as it was");
     SendMessageW(main, WM_KEYDOWN, 'W', 1);
     Expect(e.columnCurves.size() == 7 && e.rowCurves.size() == 3 && MeshIsWhole(e),
            "with memory back the mesh refines");

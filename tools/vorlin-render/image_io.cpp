@@ -80,15 +80,17 @@ void SetDecodeAllocationLimit(size_t bytes);
 // The size a PNG's header claims. stb refuses a PNG of more than 2^30 bytes of pixels while
 // scanning its header, and then goes on to try the other formats, so its reason ends as
 // "unknown image type"; the claim itself gives the true one.
-static bool PngHeaderSize(const std::vector<unsigned char>& bytes, uint64_t& width, uint64_t& height)
+static bool PngHeaderSize(const std::vector<unsigned char>& bytes, uint64_t& width,
+                          uint64_t& height)
 {
     static const unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (bytes.size() < 24 || !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()) ||
+    if (bytes.size() < 24 ||
+        !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()) ||
         std::memcmp(&bytes[12], "IHDR", 4) != 0)
         return false;
     auto word = [&](size_t at) {
-        return uint64_t(bytes[at]) << 24 | uint64_t(bytes[at + 1]) << 16 | uint64_t(bytes[at + 2]) << 8 |
-               uint64_t(bytes[at + 3]);
+        return uint64_t(bytes[at]) << 24 | uint64_t(bytes[at + 1]) << 16 |
+               uint64_t(bytes[at + 2]) << 8 | uint64_t(bytes[at + 3]);
     };
     width = word(16);
     height = word(20);
@@ -132,7 +134,8 @@ bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std
     // No buffer of a true decode exceeds 16-bit RGBA pixels plus a filter byte per row.
     SetDecodeAllocationLimit(size_t(8 * w * h + h + (1 << 20)));
     std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
-        stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4), stbi_image_free);
+        stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4),
+        stbi_image_free);
     SetDecodeAllocationLimit(SIZE_MAX);
     if (!rgba) {
         failure = StbReason();

@@ -25,10 +25,7 @@ std::string Index(const std::string& path, size_t i)
     return path + "[" + std::to_string(i) + "]";
 }
 
-std::string Quoted(const std::string& s)
-{
-    return json(s).dump();
-}
+std::string Quoted(const std::string& s) { return json(s).dump(); }
 
 // The parser keeps the last of two equal keys without a word; the form wants them refused.
 class DuplicateKeyFinder {
@@ -36,12 +33,8 @@ public:
     bool operator()(int, json::parse_event_t event, json& parsed)
     {
         switch (event) {
-        case json::parse_event_t::object_start:
-            frames_.push_back({true, {}, 0, {}});
-            break;
-        case json::parse_event_t::array_start:
-            frames_.push_back({false, {}, 0, {}});
-            break;
+        case json::parse_event_t::object_start: frames_.push_back({true, {}, 0, {}}); break;
+        case json::parse_event_t::array_start: frames_.push_back({false, {}, 0, {}}); break;
         case json::parse_event_t::key: {
             Frame& f = frames_.back();
             f.key = parsed.get<std::string>();
@@ -54,9 +47,7 @@ public:
             frames_.pop_back();
             ElementDone();
             break;
-        case json::parse_event_t::value:
-            ElementDone();
-            break;
+        case json::parse_event_t::value: ElementDone(); break;
         }
         return true;
     }
@@ -321,7 +312,8 @@ void ReplayScene(const Scene& scene, MeshEditState& e, std::vector<std::string>&
         case SceneActionKind::Refine:  // key W
             if (!RefineMesh(e))
                 warnings.push_back(Index("actions", i) +
-                                   ": refine skipped: the refined mesh would pass the mesh bound or not fit in memory; "
+                                   ": refine skipped: the refined mesh would pass the mesh bound "
+                                   "or not fit in memory; "
                                    "the mesh stays as it was");
             break;
         case SceneActionKind::Clear:  // Delete

@@ -26,10 +26,7 @@ static void* StbReallocOrThrow(void* p, size_t size)
 // decoder allocation is held to a limit the caller derives from the header's size.
 static thread_local size_t tDecodeAllocationLimit = SIZE_MAX;
 
-void SetDecodeAllocationLimit(size_t bytes)
-{
-    tDecodeAllocationLimit = bytes;
-}
+void SetDecodeAllocationLimit(size_t bytes) { tDecodeAllocationLimit = bytes; }
 
 static void* StbDecodeRealloc(void* p, size_t size)
 {

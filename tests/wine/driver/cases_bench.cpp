@@ -8,7 +8,8 @@
 
 static void WriteText(const std::string& unixPath, const std::string& text)
 {
-    HANDLE f = CreateFileW(WinPath(unixPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE f = CreateFileW(WinPath(unixPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                           nullptr);
     if (f == INVALID_HANDLE_VALUE)
         return;
     DWORD n = 0;
@@ -105,17 +106,21 @@ int CaseBench()
                   "desktop %dx%d\n"
                   "paste of the 4000x3000 source (key V): %.0f ms\n"
                   "ResultPane %dx%d (Stacked), 17x17 mesh, 1920x1080 canvas:\n"
-                  "  paint without the warp (nothing marked): average %.1f ms (min %.1f, max %.1f, %d paints)\n"
+                  "  paint without the warp (nothing marked): average %.1f ms (min %.1f, max %.1f, "
+                  "%d paints)\n"
                   "  paint with the warp: average %.1f ms (min %.1f, max %.1f, %d paints)\n"
                   "  the warp's share of a paint: %.1f ms\n"
                   "ResultPane %dx%d (Single)%s:\n"
                   "  paint with the warp: average %.1f ms (min %.1f, max %.1f, %d paints)\n"
                   "copy (key C to the CF_DIB on the clipboard, %zu bytes): %.0f ms\n",
-                  screenW, screenH, pasteMs, stacked.w, stacked.h, bare.average, bare.minimum, bare.maximum,
-                  bare.count, warped.average, warped.minimum, warped.maximum, warped.count,
-                  warped.average - bare.average, box.w, box.h,
-                  box.w >= 1920 && box.h >= 1080 ? "" : " (smaller than the 1920x1080 canvas: the paint covers the pane only)",
-                  full.average, full.minimum, full.maximum, full.count, copied ? block.size() : size_t(0), copyMs);
+                  screenW, screenH, pasteMs, stacked.w, stacked.h, bare.average, bare.minimum,
+                  bare.maximum, bare.count, warped.average, warped.minimum, warped.maximum,
+                  warped.count, warped.average - bare.average, box.w, box.h,
+                  box.w >= 1920 && box.h >= 1080
+                      ? ""
+                      : " (smaller than the 1920x1080 canvas: the paint covers the pane only)",
+                  full.average, full.minimum, full.maximum, full.count,
+                  copied ? block.size() : size_t(0), copyMs);
     std::printf("%s", text);
     WriteText(OutPath("bench.txt"), text);
     app.CloseAndCheck();
@@ -129,7 +134,8 @@ int CaseDemo()
     if (!CHECK(gContext.args.size() == 1, "usage: demo PICTURE (Unix path)"))
         return 2;
     Image picture;
-    if (!CHECK(LoadPng(Narrow(gContext.args[0]), picture), "cannot read %s", Narrow(gContext.args[0]).c_str()))
+    if (!CHECK(LoadPng(Narrow(gContext.args[0]), picture), "cannot read %s",
+               Narrow(gContext.args[0]).c_str()))
         return 1;
     App app;
     if (!StartFullSize(app))

@@ -12,7 +12,8 @@ bool LoadScene(const std::string& name, SceneData& scene)
     scene.replay = DataPath(name + ".replay");
     bool ok = FileExists(scene.replay) && LoadPng(DataPath(name + ".png"), scene.expected) &&
               LoadMesh(DataPath(name + ".mesh"), scene.mesh);
-    return Check(ok, "scene %s was not prepared (no vorlin-render, or see skipped.txt)", name.c_str());
+    return Check(ok, "scene %s was not prepared (no vorlin-render, or see skipped.txt)",
+                 name.c_str());
 }
 
 // ---- the rubber band at zoom 1 ----------------------------------------------------------------------
@@ -22,14 +23,16 @@ bool LoadScene(const std::string& name, SceneData& scene)
 static bool IsPenRed(uint32_t rgb) { return rgb == kRed; }
 
 // Red where the rectangle's edges run, green a few pixels to either side.
-static void CheckRedRectangle(const Image& pane, int left, int top, int width, int height, const char* when)
+static void CheckRedRectangle(const Image& pane, int left, int top, int width, int height,
+                              const char* when)
 {
     int right = left + width, bottom = top + height;
     int midX = left + width / 2, midY = top + height / 2;
     CHECK(IsPenRed(Rgb(pane.At(left, midY))) && IsPenRed(Rgb(pane.At(right, midY))) &&
               IsPenRed(Rgb(pane.At(midX, top))) && IsPenRed(Rgb(pane.At(midX, bottom))),
-          "%s: the red rectangle (%d, %d, %d x %d) is not drawn on its edges: 0x%06X 0x%06X 0x%06X 0x%06X", when,
-          left, top, width, height, Rgb(pane.At(left, midY)), Rgb(pane.At(right, midY)),
+          "%s: the red rectangle (%d, %d, %d x %d) is not drawn on its edges: 0x%06X 0x%06X 0x%06X "
+          "0x%06X",
+          when, left, top, width, height, Rgb(pane.At(left, midY)), Rgb(pane.At(right, midY)),
           Rgb(pane.At(midX, top)), Rgb(pane.At(midX, bottom)));
     CHECK(!IsPenRed(Rgb(pane.At(left - 4, midY))) && !IsPenRed(Rgb(pane.At(right + 4, midY))) &&
               !IsPenRed(Rgb(pane.At(midX, top - 4))) && !IsPenRed(Rgb(pane.At(midX, bottom + 4))) &&
@@ -58,7 +61,8 @@ int CaseRubberBand()
     Send(app.source, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(400, 60));
     Image pressed = CaptureClient(app.source);
     CheckRedRectangle(pressed, 400, 60, 200, 120, "press at (400, 60) before any move");
-    CHECK(!IsRedish(Rgb(pressed.At(60, 140))), "the old rectangle is still drawn after the new press");
+    CHECK(!IsRedish(Rgb(pressed.At(60, 140))),
+          "the old rectangle is still drawn after the new press");
     Send(app.source, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(480, 100));
     CheckRedRectangle(CaptureClient(app.source), 400, 60, 80, 40, "moved to (480, 100)");
     Send(app.source, WM_LBUTTONUP, 0, PackPoint(520, 150));
@@ -70,14 +74,17 @@ int CaseRubberBand()
     Send(app.source, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(700, 150));
     Send(app.source, WM_LBUTTONUP, 0, PackPoint(700, 150));
     Image dot = CaptureClient(app.source);
-    CHECK(!AnyIn(dot, 380, 50, 540, 170, IsRedish), "the previous rectangle is still drawn after the click");
+    CHECK(!AnyIn(dot, 380, 50, 540, 170, IsRedish),
+          "the previous rectangle is still drawn after the click");
 
     // Leftwards: a negative width, no rectangle at all.
     RubberBand(app, POINT{600, 100}, POINT{500, 180});
-    CHECK(RedPixels(CaptureClient(app.source)) == 0, "a rectangle dragged leftwards (negative width) is drawn");
+    CHECK(RedPixels(CaptureClient(app.source)) == 0,
+          "a rectangle dragged leftwards (negative width) is drawn");
     // Above the pane while the capture is held: negative positions arrive intact.
     RubberBand(app, POINT{300, 100}, POINT{-40, -30});
-    CHECK(RedPixels(CaptureClient(app.source)) == 0, "a band dragged up and left of the pane is drawn");
+    CHECK(RedPixels(CaptureClient(app.source)) == 0,
+          "a band dragged up and left of the pane is drawn");
     RubberBand(app, POINT{-20, -10}, POINT{150, 120});
     Image negative = CaptureClient(app.source);
     CHECK(IsRedish(Rgb(negative.At(150, 60))) && IsRedish(Rgb(negative.At(70, 120))),
@@ -117,13 +124,15 @@ int CaseRubberZoom()
     ZoomSourceSevenNotches(app);
     RubberBand(app, POINT{101, 51}, POINT{301, 201});
     // Origin (51, 26), size 103 x 77, drawn at (99, 50) with size 200 x 150.
-    CheckRedRectangle(CaptureClient(app.source), 99, 50, 200, 150, "zoom 1.9487, band (101, 51) to (301, 201)");
+    CheckRedRectangle(CaptureClient(app.source), 99, 50, 200, 150,
+                      "zoom 1.9487, band (101, 51) to (301, 201)");
     Screenshot("rubber-zoom-rectangle");
 
     // The worked example: a press at (101, 51) and a release at (31, 21) give origin
     // (51, 26) and size -36 x -16, seen through the warp of a 2 x 2 mesh.
     RubberBand(app, POINT{101, 51}, POINT{31, 21});
-    CHECK(RedPixels(CaptureClient(app.source)) == 0, "a rectangle with negative width is drawn at zoom 1.9487");
+    CHECK(RedPixels(CaptureClient(app.source)) == 0,
+          "a rectangle with negative width is drawn at zoom 1.9487");
     if (haveScene) {
         Stroke(app, {{100, 40}, {100, 300}});
         Stroke(app, {{400, 40}, {400, 300}});
@@ -160,30 +169,39 @@ int CaseWheelRouting()
     Stroke(app, {{300, 60}, {300, 300}});
     int W = BoxOf(app, app.source).w;
     POINT result = app.ClientOrigin(app.result);
-    Note("SourcePane client width %d, ResultPane client origin on screen (%ld, %ld)", W, result.x, result.y);
-    auto sourceLeftEdgeAt = [&](int x) { return IsRedish(Rgb(CaptureClient(app.source).At(x, 140))); };
+    Note("SourcePane client width %d, ResultPane client origin on screen (%ld, %ld)", W, result.x,
+         result.y);
+    auto sourceLeftEdgeAt = [&](int x) {
+        return IsRedish(Rgb(CaptureClient(app.source).At(x, 140)));
+    };
     auto resultColumn = [&] { return GreenColumnNear(CaptureClient(app.result), 200, 250, 450); };
-    CHECK(sourceLeftEdgeAt(60) && std::abs(resultColumn() - 300) <= 2, "the starting picture is not as drawn");
+    CHECK(sourceLeftEdgeAt(60) && std::abs(resultColumn() - 300) <= 2,
+          "the starting picture is not as drawn");
 
     // Over ResultPane, but the screen x is below SourcePane's width: SourcePane zooms.
     Wheel(app, -120, result.x + 10, result.y + 100);
     CHECK(sourceLeftEdgeAt(66) && !sourceLeftEdgeAt(60),
-          "a wheel message at screen x %ld (< %d) over ResultPane did not zoom SourcePane to 1.1 (edge at 66)",
+          "a wheel message at screen x %ld (< %d) over ResultPane did not zoom SourcePane to 1.1 "
+          "(edge at 66)",
           result.x + 10, W);
     CHECK(std::abs(resultColumn() - 300) <= 2, "that wheel message changed ResultPane's zoom");
 
     // Screen x at SourcePane's width or beyond: ResultPane zooms (300 * 1.1 = 330).
     Wheel(app, -120, W, result.y + 100);
     int column = resultColumn();
-    CHECK(column >= 328 && column <= 333, "a wheel message at screen x %d did not zoom ResultPane to 1.1 (column "
-          "at %d, expected about 330)", W, column);
+    CHECK(column >= 328 && column <= 333,
+          "a wheel message at screen x %d did not zoom ResultPane to 1.1 (column "
+          "at %d, expected about 330)",
+          W, column);
     CHECK(sourceLeftEdgeAt(66), "that wheel message changed SourcePane's zoom");
 
     // A monitor left of the primary one: the negative x is a large unsigned word.
     Wheel(app, -120, -16, result.y + 100);
     column = resultColumn();
-    CHECK(column >= 360 && column <= 366, "a wheel message at screen x -16 did not reach ResultPane (column at "
-          "%d, expected about 363)", column);
+    CHECK(column >= 360 && column <= 366,
+          "a wheel message at screen x -16 did not reach ResultPane (column at "
+          "%d, expected about 363)",
+          column);
     CHECK(sourceLeftEdgeAt(66), "the wheel message at screen x -16 changed SourcePane's zoom");
 
     // +120 zooms out: 1.1f / 1.1f is exactly 1.
@@ -198,20 +216,24 @@ int CaseWheelRouting()
     POINT inside{W - 100, 100};  // ResultPane client position
     POINT screen{result.x + inside.x, result.y + inside.y};
     Wheel(app, -120, screen.x, screen.y);
-    CHECK(sourceLeftEdgeAt(66), "ResultPane position (%ld, %ld) at screen x %ld did not go to SourcePane", inside.x,
+    CHECK(sourceLeftEdgeAt(66),
+          "ResultPane position (%ld, %ld) at screen x %ld did not go to SourcePane", inside.x,
           inside.y, screen.x);
     Wheel(app, 120, screen.x, screen.y);
     RECT frame{};
     GetWindowRect(app.main, &frame);
-    PlaceMainWindow(app, frame.left + 150, frame.top, frame.right - frame.left, frame.bottom - frame.top);
+    PlaceMainWindow(app, frame.left + 150, frame.top, frame.right - frame.left,
+                    frame.bottom - frame.top);
     result = app.ClientOrigin(app.result);
     screen = POINT{result.x + inside.x, result.y + inside.y};
     int before = resultColumn();
     Wheel(app, 120, screen.x, screen.y);
     column = resultColumn();
     CHECK(sourceLeftEdgeAt(60) && column < before - 20,
-          "after moving the window 150 pixels right, ResultPane position (%ld, %ld) at screen x %ld did not go to "
-          "ResultPane (column %d before, %d after)", inside.x, inside.y, screen.x, before, column);
+          "after moving the window 150 pixels right, ResultPane position (%ld, %ld) at screen x "
+          "%ld did not go to "
+          "ResultPane (column %d before, %d after)",
+          inside.x, inside.y, screen.x, before, column);
     Screenshot("wheel-routing");
     app.CloseAndCheck();
     return 0;
@@ -246,11 +268,15 @@ int CaseEdit()
         Image pane = CaptureClient(app.result);
         // The third stroke, drawn with the column family active, first crosses a column
         // curve: it is a row curve now, blue.
-        CHECK(Rgb(pane.At(155, 85)) == kBlue, "the stroke drawn from (60, 80) across a column curve is not blue "
-              "(0x%06X at (155, 85))", Rgb(pane.At(155, 85)));
+        CHECK(Rgb(pane.At(155, 85)) == kBlue,
+              "the stroke drawn from (60, 80) across a column curve is not blue "
+              "(0x%06X at (155, 85))",
+              Rgb(pane.At(155, 85)));
         // The last stroke first crosses a row curve: it stays a column curve, green.
-        CHECK(Rgb(pane.At(257, 160)) == kGreen, "the stroke drawn from (260, 40) across row curves is not green "
-              "(0x%06X at (257, 160))", Rgb(pane.At(257, 160)));
+        CHECK(Rgb(pane.At(257, 160)) == kGreen,
+              "the stroke drawn from (260, 40) across row curves is not green "
+              "(0x%06X at (257, 160))",
+              Rgb(pane.At(257, 160)));
     });
 }
 
@@ -258,7 +284,8 @@ int CaseDelete()
 {
     return RunSceneCase("wine-delete", "delete", [](App& app, const SceneData&) {
         Image pane = CaptureClient(app.result);
-        CHECK(!IsGreenish(Rgb(pane.At(257, 160))), "the column curve whose label spot was clicked is still drawn");
+        CHECK(!IsGreenish(Rgb(pane.At(257, 160))),
+              "the column curve whose label spot was clicked is still drawn");
         CHECK(Rgb(pane.At(300, 180)) != kBlue && Rgb(pane.At(365, 296)) != kBlue,
               "the row curve whose label spot was clicked is still drawn");
     });
@@ -310,9 +337,11 @@ int CaseResultZoom()
                     continue;  // the zoom label
                 ++total;
                 if (!AnyIn(pane, px - 2, py - 2, px + 4, py + 4, IsRedish) && missing++ < 3)
-                    Note("  no red near pane (%d, %d) for canvas point (%ld, %ld)", px, py, p.x, p.y);
+                    Note("  no red near pane (%d, %d) for canvas point (%ld, %ld)", px, py, p.x,
+                         p.y);
             }
-    CHECK(missing == 0, "%ld of %ld curve points are not shown enlarged by the zoom", missing, total);
+    CHECK(missing == 0, "%ld of %ld curve points are not shown enlarged by the zoom", missing,
+          total);
     Screenshot("result-zoom");
     // The exports are independent of the zoom: one pixel per canvas pixel.
     CheckCopyEquals(app, scene.expected, "result-zoom");
@@ -353,7 +382,8 @@ static int DropCase(bool onSource)
     const char* paneName = onSource ? "SourcePane" : "ResultPane";
     Image a, b, c, japanese;
     if (!CHECK(LoadPng(DataPath("drop_a.png"), a) && LoadPng(DataPath("drop_b.png"), b) &&
-                   LoadPng(DataPath("drop_c.png"), c) && LoadPng(DataPath("画像ファイル.png"), japanese),
+                   LoadPng(DataPath("drop_c.png"), c) &&
+                   LoadPng(DataPath("画像ファイル.png"), japanese),
                "fixtures missing"))
         return 1;
     App app;
@@ -362,29 +392,36 @@ static int DropCase(bool onSource)
     HWND pane = onSource ? app.source : app.result;
     if (onSource)
         RubberBand(app, POINT{300, 60}, POINT{400, 100});
-    std::vector<std::wstring> three = {WinPath(DataPath("drop_a.png")), WinPath(DataPath("drop_b.png")),
+    std::vector<std::wstring> three = {WinPath(DataPath("drop_a.png")),
+                                       WinPath(DataPath("drop_b.png")),
                                        WinPath(DataPath("drop_c.png"))};
     DropFiles(app, pane, three, POINT{50, 50});
     long bad = 0;
     bool shown = WaitFor([&] { return ShowsPicture(CaptureClient(pane), c, &bad); }, 5000);
-    CHECK(shown, "%s after dropping three files does not show the third 1:1 (%ld pixels differ)", paneName, bad);
+    CHECK(shown, "%s after dropping three files does not show the third 1:1 (%ld pixels differ)",
+          paneName, bad);
     if (onSource)
-        CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))), "the marked rectangle is gone after the drop");
+        CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))),
+              "the marked rectangle is gone after the drop");
     Screenshot(std::string("drop-three-") + paneName);
 
     // A file that does not decode leaves an empty image, which draws nothing.
-    DropFiles(app, pane, {WinPath(DataPath("drop_c.png")), WinPath(DataPath("not_an_image.png"))}, POINT{5, 5});
+    DropFiles(app, pane, {WinPath(DataPath("drop_c.png")), WinPath(DataPath("not_an_image.png"))},
+              POINT{5, 5});
     uint32_t background = onSource ? kSourceGreen : kBlack;
-    bool empty = WaitFor([&] { return ShowsOnly(CaptureClient(pane), background, 200, 150); }, 5000);
+    bool empty =
+        WaitFor([&] { return ShowsOnly(CaptureClient(pane), background, 200, 150); }, 5000);
     CHECK(empty, "%s still shows a picture after an undecodable file was dropped last", paneName);
     if (onSource)
-        CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))), "the marked rectangle is gone after the second drop");
+        CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))),
+              "the marked rectangle is gone after the second drop");
     Screenshot(std::string("drop-undecodable-") + paneName);
 
     // A Japanese file name comes through the wide-character drop intact.
     DropFiles(app, pane, {WinPath(DataPath("画像ファイル.png"))}, POINT{10, 10});
     shown = WaitFor([&] { return ShowsPicture(CaptureClient(pane), japanese, &bad); }, 5000);
-    CHECK(shown, "%s does not show the file with a Japanese name (%ld pixels differ)", paneName, bad);
+    CHECK(shown, "%s does not show the file with a Japanese name (%ld pixels differ)", paneName,
+          bad);
     app.CloseAndCheck();
     return 0;
 }
@@ -424,9 +461,11 @@ int CaseThresholds()
         return 1;
     // Fewer than 16 curves: pens 3 wide, one pixel either side of the line.
     Image pane = CaptureClient(app.result);
-    CHECK(Rgb(pane.At(19, 105)) == kGreen && Rgb(pane.At(20, 105)) == kGreen && Rgb(pane.At(21, 105)) == kGreen,
+    CHECK(Rgb(pane.At(19, 105)) == kGreen && Rgb(pane.At(20, 105)) == kGreen &&
+              Rgb(pane.At(21, 105)) == kGreen,
           "the column pen at x = 20 is not 3 pixels wide with 2 columns");
-    CHECK(Rgb(pane.At(150, 179)) == kBlue && Rgb(pane.At(150, 180)) == kBlue && Rgb(pane.At(150, 181)) == kBlue,
+    CHECK(Rgb(pane.At(150, 179)) == kBlue && Rgb(pane.At(150, 180)) == kBlue &&
+              Rgb(pane.At(150, 181)) == kBlue,
           "the row pen at y = 180 is not 3 pixels wide with 2 rows");
 
     for (int i = 0; i < 4; ++i)
@@ -434,9 +473,11 @@ int CaseThresholds()
     CheckResultPane(app, s17.expected, s17.mesh, "17 curves");
     // 16 or more: pens 1 wide (columns now every 16 pixels, rows every 10).
     pane = CaptureClient(app.result);
-    CHECK(Rgb(pane.At(100, 105)) == kGreen && Rgb(pane.At(99, 105)) != kGreen && Rgb(pane.At(101, 105)) != kGreen,
+    CHECK(Rgb(pane.At(100, 105)) == kGreen && Rgb(pane.At(99, 105)) != kGreen &&
+              Rgb(pane.At(101, 105)) != kGreen,
           "the column pen at x = 100 is not 1 pixel wide with 17 columns");
-    CHECK(Rgb(pane.At(150, 110)) == kBlue && Rgb(pane.At(150, 109)) != kBlue && Rgb(pane.At(150, 111)) != kBlue,
+    CHECK(Rgb(pane.At(150, 110)) == kBlue && Rgb(pane.At(150, 109)) != kBlue &&
+              Rgb(pane.At(150, 111)) != kBlue,
           "the row pen at y = 110 is not 1 pixel wide with 17 rows");
     CheckCopyEquals(app, s17.expected, "17 curves");
     Key(app, 'X', app.result);  // X refines like W
@@ -472,7 +513,8 @@ int CaseExtremeZoom()
     // At zoom 1.1^-260 every position saturates: the band is (2^31 - 1, 2^31 - 1) with
     // width and height 0, marked, so Single now shows ResultPane.
     RubberBand(app, POINT{10, 10}, POINT{300, 200});
-    CHECK(BoxOf(app, app.result).w > 0, "ResultPane is not shown after marking a rectangle in Single");
+    CHECK(BoxOf(app, app.result).w > 0,
+          "ResultPane is not shown after marking a rectangle in Single");
     Stroke(app, {{100, 100}, {200, 150}, {-30, -40}});  // far beyond 32-bit canvas pixels
     int before = gFailures;
     CaptureClient(app.result);
@@ -480,7 +522,8 @@ int CaseExtremeZoom()
     DWORD seq = ClipboardSequence();
     PostKey(app, 'C');
     Pump(1000);
-    Note("copy at zoom 1.1^-260: the clipboard %s", ClipboardSequence() == seq ? "was left alone" : "changed");
+    Note("copy at zoom 1.1^-260: the clipboard %s",
+         ClipboardSequence() == seq ? "was left alone" : "changed");
     CHECK(app.Running(), "the program ended at a far-out zoom");
 
     Key(app, 'P');  // SideBySide: both panes shown, each under its own wheel
@@ -509,11 +552,12 @@ int CaseExtremeZoom()
         slowest[0] = std::max(slowest[0], t1 - t0);
         slowest[1] = std::max(slowest[1], t2 - t1);
         if (t1 - t0 > 1500 || t2 - t1 > 1500)
-            Note("notch %d in (zoom 1.1^%d): ResultPane and its paint %.0f ms, SourcePane and its paint %.0f ms",
+            Note("notch %d in (zoom 1.1^%d): ResultPane and its paint %.0f ms, SourcePane and its "
+                 "paint %.0f ms",
                  i + 1, exponent, t1 - t0, t2 - t1);
     }
-    Note("slowest notch and paint from 1.1^-260 to 1.1^200: ResultPane %.0f ms, SourcePane %.0f ms", slowest[0],
-         slowest[1]);
+    Note("slowest notch and paint from 1.1^-260 to 1.1^200: ResultPane %.0f ms, SourcePane %.0f ms",
+         slowest[0], slowest[1]);
     CaptureClient(app.source);
     CaptureClient(app.result);
     Stroke(app, {{100, 100}, {200, 150}});
@@ -557,7 +601,8 @@ int CaseRefineHeld()
     Note("Delete with a million cells: %.0f ms", NowMs() - t0);
     std::vector<uint8_t> block;
     if (CopyResult(app, block))
-        CHECK(block.size() == 60, "after Delete the copy has %zu bytes, not the 2 x 2 canvas's 60", block.size());
+        CHECK(block.size() == 60, "after Delete the copy has %zu bytes, not the 2 x 2 canvas's 60",
+              block.size());
     app.CloseAndCheck();
     return 0;
 }

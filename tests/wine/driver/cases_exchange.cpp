@@ -39,7 +39,8 @@ int CaseCopyEmpty()
     blank.pixels.assign(4, 0x00000000u);
     std::vector<uint8_t> block;
     if (CopyResult(app, block)) {
-        CHECK(block.size() == 60, "the 2 x 2 block has %zu bytes, expected 2 * 2 * 4 + 44 = 60", block.size());
+        CHECK(block.size() == 60, "the 2 x 2 block has %zu bytes, expected 2 * 2 * 4 + 44 = 60",
+              block.size());
         Image got;
         std::string why;
         if (CHECK(DibToImage(block, got, why), "malformed block: %s", why.c_str()))
@@ -54,8 +55,8 @@ int CaseCopyEmpty()
         Image got;
         if (CHECK(LoadPng(plain, got), "the file saved as 'no_extension' is not a PNG"))
             CHECK(got.width == 2 && got.height == 2 && got.pixels == blank.pixels,
-                  "the empty save is %dx%d, first pixel 0x%08X; expected 2 x 2 all transparent", got.width, got.height,
-                  got.pixels.empty() ? 0u : got.pixels[0]);
+                  "the empty save is %dx%d, first pixel 0x%08X; expected 2 x 2 all transparent",
+                  got.width, got.height, got.pixels.empty() ? 0u : got.pixels[0]);
     }
     // A relative name lands in the program's current folder (the case folder here).
     std::string relative = OutPath("relative.png");
@@ -63,7 +64,8 @@ int CaseCopyEmpty()
     SaveThroughDialog(app, L"relative.png", relative);
     Image got;
     CHECK(LoadPng(relative, got) && got.width == 2 && got.height == 2,
-          "a save under the relative name 'relative.png' did not write a 2 x 2 PNG into the current folder");
+          "a save under the relative name 'relative.png' did not write a 2 x 2 PNG into the "
+          "current folder");
     app.CloseAndCheck();
     return 0;
 }
@@ -75,8 +77,8 @@ int CaseCopy3x2()
     SceneData scene;
     if (!LoadScene("wine-canvas3x2", scene))
         return 1;
-    CHECK(scene.expected.width == 3 && scene.expected.height == 2, "the scene's canvas is %dx%d, not 3 x 2",
-          scene.expected.width, scene.expected.height);
+    CHECK(scene.expected.width == 3 && scene.expected.height == 2,
+          "the scene's canvas is %dx%d, not 3 x 2", scene.expected.width, scene.expected.height);
     bool rowsDiffer = false;
     for (int x = 0; x < scene.expected.width; ++x) {
         uint32_t top = scene.expected.At(x, 0), bottom = scene.expected.At(x, 1);
@@ -104,8 +106,9 @@ int CaseCopy3x2()
                 uint32_t got = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
                 uint32_t e = scene.expected.At(x, 1 - row);
                 uint32_t want = (e >> 24) ? Rgb(e) : kBlack;
-                CHECK(got == want, "block row %d (canvas row %d) pixel %d is 0x%06X, expected 0x%06X", row, 1 - row, x,
-                      got, want);
+                CHECK(got == want,
+                      "block row %d (canvas row %d) pixel %d is 0x%06X, expected 0x%06X", row,
+                      1 - row, x, got, want);
             }
     }
     CheckSaveEquals(app, scene.expected, "canvas3x2.png", "canvas 3 x 2");
@@ -130,13 +133,16 @@ int CasePasteText()
     PostMessageW(app.main, WM_COMMAND, 32775, 0);  // the menu's paste
     Pump(300);
     Image after = CaptureClient(app.source);
-    CHECK(before.pixels == after.pixels, "paste with only text on the clipboard changed SourcePane");
-    CHECK(IsClipboardFormatAvailable(CF_UNICODETEXT), "paste with only text on the clipboard emptied it");
+    CHECK(before.pixels == after.pixels,
+          "paste with only text on the clipboard changed SourcePane");
+    CHECK(IsClipboardFormatAvailable(CF_UNICODETEXT),
+          "paste with only text on the clipboard emptied it");
     CheckCopyEquals(app, scene.expected, "paste-text");
     // A second picture pasted replaces the first; the rectangle stays and now applies to it.
     SceneData repasted;
     Image c;
-    if (LoadScene("wine-edit_repasted", repasted) && CHECK(LoadPng(DataPath("drop_c.png"), c), "no drop_c.png")) {
+    if (LoadScene("wine-edit_repasted", repasted) &&
+        CHECK(LoadPng(DataPath("drop_c.png"), c), "no drop_c.png")) {
         PutBitmapOnClipboard(c);
         Key(app, 'V');
         CheckCopyEquals(app, repasted.expected, "pasted again");
@@ -145,7 +151,8 @@ int CasePasteText()
     std::vector<uint8_t> block;
     DWORD seq = ClipboardSequence();
     PostMessageW(app.main, WM_COMMAND, 32773, 0);
-    CHECK(WaitFor([&] { return ClipboardSequence() != seq; }, 5000), "the menu's copy command (32773) copied nothing");
+    CHECK(WaitFor([&] { return ClipboardSequence() != seq; }, 5000),
+          "the menu's copy command (32773) copied nothing");
     Image got;
     std::string why;
     if (WaitFor([&] { return ReadClipboardDib(block); }, 3000) && DibToImage(block, got, why))
@@ -172,7 +179,8 @@ int CaseSaveCancel()
     if (edit)
         Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WinPath(path).c_str()));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    CHECK(WaitFor([&] { return !IsWindow(dialog); }, 5000), "the save dialog did not close on Cancel");
+    CHECK(WaitFor([&] { return !IsWindow(dialog); }, 5000),
+          "the save dialog did not close on Cancel");
     Pump(500);
     CHECK(!FileExists(path), "cancelling the save dialog wrote %s", path.c_str());
     CHECK(app.Running(), "the program ended after the cancelled save");
@@ -201,7 +209,8 @@ int CaseKeysCopy()
         PutTextOnClipboard(L"x");
         DWORD seq = ClipboardSequence();
         RealInput(std::string("key ") + keys);
-        bool copied = WaitFor([&] { return ClipboardSequence() != seq && IsClipboardFormatAvailable(CF_DIB); }, 5000);
+        bool copied = WaitFor(
+            [&] { return ClipboardSequence() != seq && IsClipboardFormatAvailable(CF_DIB); }, 5000);
         CHECK(copied, "typing %s did not copy", keys);
     }
     // The full stop is no command: no copy, no clearing, no dialog.

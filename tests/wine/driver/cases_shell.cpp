@@ -62,9 +62,10 @@ bool CheckBox(App& app, HWND pane, const char* name, PaneBox want, const char* w
     if (want.h < 0)
         want.h = 0;
     PaneBox got = BoxOf(app, pane);
-    bool same = got.w == want.w && got.h == want.h && (want.w == 0 || want.h == 0 || (got.x == want.x && got.y == want.y));
-    return Check(same, "%s: %s is (%d, %d, %d x %d), expected (%d, %d, %d x %d)", when, name, got.x, got.y,
-                 got.w, got.h, want.x, want.y, want.w, want.h);
+    bool same = got.w == want.w && got.h == want.h &&
+                (want.w == 0 || want.h == 0 || (got.x == want.x && got.y == want.y));
+    return Check(same, "%s: %s is (%d, %d, %d x %d), expected (%d, %d, %d x %d)", when, name, got.x,
+                 got.y, got.w, got.h, want.x, want.y, want.w, want.h);
 }
 
 static void CheckStacked(App& app, int splitY, const char* when)
@@ -72,7 +73,8 @@ static void CheckStacked(App& app, int splitY, const char* when)
     SIZE c = MainClientSize(app);
     CheckBox(app, app.source, "SourcePane", {0, 0, int(c.cx), splitY}, when);
     CheckBox(app, app.splitter, "Splitter", {0, splitY, int(c.cx), 4}, when);
-    CheckBox(app, app.result, "ResultPane", {0, splitY + 4, int(c.cx), int(c.cy) - splitY - 4}, when);
+    CheckBox(app, app.result, "ResultPane", {0, splitY + 4, int(c.cx), int(c.cy) - splitY - 4},
+             when);
 }
 
 static void CheckSideBySide(App& app, int splitX, const char* when)
@@ -80,7 +82,8 @@ static void CheckSideBySide(App& app, int splitX, const char* when)
     SIZE c = MainClientSize(app);
     CheckBox(app, app.source, "SourcePane", {0, 0, splitX, int(c.cy)}, when);
     CheckBox(app, app.splitter, "Splitter", {splitX, 0, 4, int(c.cy)}, when);
-    CheckBox(app, app.result, "ResultPane", {splitX + 4, 0, int(c.cx) - splitX - 4, int(c.cy)}, when);
+    CheckBox(app, app.result, "ResultPane", {splitX + 4, 0, int(c.cx) - splitX - 4, int(c.cy)},
+             when);
 }
 
 static void CheckSingle(App& app, bool sourceShown, const char* when)
@@ -92,8 +95,14 @@ static void CheckSingle(App& app, bool sourceShown, const char* when)
     CheckBox(app, app.result, "ResultPane", sourceShown ? none : full, when);
 }
 
-bool IsRedish(uint32_t rgb) { return (rgb >> 16 & 255) > 180 && (rgb >> 8 & 255) < 90 && (rgb & 255) < 90; }
-bool IsGreenish(uint32_t rgb) { return (rgb >> 8 & 255) > 180 && (rgb >> 16 & 255) < 90 && (rgb & 255) < 90; }
+bool IsRedish(uint32_t rgb)
+{
+    return (rgb >> 16 & 255) > 180 && (rgb >> 8 & 255) < 90 && (rgb & 255) < 90;
+}
+bool IsGreenish(uint32_t rgb)
+{
+    return (rgb >> 8 & 255) > 180 && (rgb >> 16 & 255) < 90 && (rgb & 255) < 90;
+}
 
 bool AnyIn(const Image& image, int x0, int y0, int x1, int y1, bool (*pred)(uint32_t))
 {
@@ -125,8 +134,10 @@ int CaseStartup()
     App app;
     if (!app.Start())
         return 1;
-    CHECK(ClassOf(app.main) == L"VORLINC", "main window class is '%s'", Narrow(ClassOf(app.main)).c_str());
-    CHECK(TextOf(app.main) == L"vorlin", "title is '%s', expected 'vorlin'", Narrow(TextOf(app.main)).c_str());
+    CHECK(ClassOf(app.main) == L"VORLINC", "main window class is '%s'",
+          Narrow(ClassOf(app.main)).c_str());
+    CHECK(TextOf(app.main) == L"vorlin", "title is '%s', expected 'vorlin'",
+          Narrow(TextOf(app.main)).c_str());
     LONG style = GetWindowLongW(app.main, GWL_STYLE);
     CHECK((style & WS_OVERLAPPEDWINDOW) == WS_OVERLAPPEDWINDOW && (style & WS_VISIBLE),
           "MainWindow style 0x%08lx lacks WS_OVERLAPPEDWINDOW or is hidden", style);
@@ -139,15 +150,17 @@ int CaseStartup()
     for (HWND c = GetWindow(app.main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         ++children;
         std::wstring cls = ClassOf(c);
-        CHECK(cls == L"vorlin_L" || cls == L"vorlin_S" || cls == L"vorlin_R", "unexpected child class '%s'",
-              Narrow(cls).c_str());
+        CHECK(cls == L"vorlin_L" || cls == L"vorlin_S" || cls == L"vorlin_R",
+              "unexpected child class '%s'", Narrow(cls).c_str());
         LONG cs = GetWindowLongW(c, GWL_STYLE);
         CHECK((cs & ~(WS_VISIBLE | WS_CLIPSIBLINGS)) == WS_CHILD && (cs & WS_VISIBLE),
-              "child '%s' has style 0x%08lx, expected WS_CHILD and visible", Narrow(cls).c_str(), cs);
+              "child '%s' has style 0x%08lx, expected WS_CHILD and visible", Narrow(cls).c_str(),
+              cs);
         // The two picture panes accept dropped files, which is their only extended style.
         LONG want = cls == L"vorlin_S" ? 0 : WS_EX_ACCEPTFILES;
-        CHECK(GetWindowLongW(c, GWL_EXSTYLE) == want, "child '%s' has the extended style 0x%08lx, expected 0x%08lx",
-              Narrow(cls).c_str(), GetWindowLongW(c, GWL_EXSTYLE), want);
+        CHECK(GetWindowLongW(c, GWL_EXSTYLE) == want,
+              "child '%s' has the extended style 0x%08lx, expected 0x%08lx", Narrow(cls).c_str(),
+              GetWindowLongW(c, GWL_EXSTYLE), want);
         CHECK(TextOf(c).empty(), "child '%s' has a title", Narrow(cls).c_str());
     }
     CHECK(children == 3, "MainWindow has %d children, expected 3", children);
@@ -156,10 +169,11 @@ int CaseStartup()
         ULONG_PTR cs = GetClassLongPtrW(w, GCL_STYLE);
         if (cs || !GetLastError())
             CHECK((cs & (CS_HREDRAW | CS_VREDRAW)) == (CS_HREDRAW | CS_VREDRAW),
-                  "class '%s' has style 0x%llx without CS_HREDRAW | CS_VREDRAW", Narrow(ClassOf(w)).c_str(),
-                  (unsigned long long)cs);
+                  "class '%s' has style 0x%llx without CS_HREDRAW | CS_VREDRAW",
+                  Narrow(ClassOf(w)).c_str(), (unsigned long long)cs);
         else
-            Note("note: the class style of '%s' cannot be read from another process", Narrow(ClassOf(w)).c_str());
+            Note("note: the class style of '%s' cannot be read from another process",
+                 Narrow(ClassOf(w)).c_str());
     }
 
     // Stacked: SourcePane (H - 4) / 2 high, the bar under it, ResultPane the rest.
@@ -185,7 +199,8 @@ int CaseStartup()
                 ++wrongSource;
             }
         }
-    CHECK(wrongSource == 0, "SourcePane: %ld pixels outside the zoom label are not 0x007F00", wrongSource);
+    CHECK(wrongSource == 0, "SourcePane: %ld pixels outside the zoom label are not 0x007F00",
+          wrongSource);
     CHECK(labelWhite && labelBlack, "SourcePane shows no outlined zoom label at (10, 10)");
     bool resultWhite = false;
     for (int y = 0; y < result.height; ++y)
@@ -196,10 +211,12 @@ int CaseStartup()
             else if (v != kBlack)
                 ++wrongResult;
         }
-    CHECK(wrongResult == 0, "ResultPane: %ld pixels outside the zoom label are not black", wrongResult);
+    CHECK(wrongResult == 0, "ResultPane: %ld pixels outside the zoom label are not black",
+          wrongResult);
     CHECK(resultWhite, "ResultPane shows no outlined zoom label");
     COLORREF menu = GetSysColor(COLOR_MENU);
-    uint32_t menuRgb = (uint32_t(GetRValue(menu)) << 16) | (uint32_t(GetGValue(menu)) << 8) | GetBValue(menu);
+    uint32_t menuRgb =
+        (uint32_t(GetRValue(menu)) << 16) | (uint32_t(GetGValue(menu)) << 8) | GetBValue(menu);
     for (uint32_t v : bar.pixels)
         wrongBar += Rgb(v) != menuRgb;
     CHECK(bar.width == c.cx && bar.height == 4, "Splitter client is %dx%d", bar.width, bar.height);
@@ -225,8 +242,8 @@ int CaseResize()
         SIZE c = MainClientSize(app);
         int splitY = (int(c.cy) - 4) * sh / (sh + rh);
         char when[96];
-        std::snprintf(when, sizeof when, "Stacked, resized to %d x %d (panes were %d and %d high)", s[0], s[1], sh,
-                      rh);
+        std::snprintf(when, sizeof when, "Stacked, resized to %d x %d (panes were %d and %d high)",
+                      s[0], s[1], sh, rh);
         CheckStacked(app, splitY, when);
     }
     // An uneven division first, so the kept share is not just the middle.
@@ -238,7 +255,8 @@ int CaseResize()
         int sh = BoxOf(app, app.source).h, rh = BoxOf(app, app.result).h;
         PlaceMainWindow(app, 0, 0, 1000, 760);
         SIZE c = MainClientSize(app);
-        CheckStacked(app, (int(c.cy) - 4) * sh / (sh + rh), "Stacked, uneven division, resized to 1000 x 760");
+        CheckStacked(app, (int(c.cy) - 4) * sh / (sh + rh),
+                     "Stacked, uneven division, resized to 1000 x 760");
     }
     // Minimising and restoring gives back the same layout.
     PaneBox before = BoxOf(app, app.source);
@@ -249,8 +267,8 @@ int CaseResize()
     WaitForInputIdle(app.process.hProcess, 2000);
     PaneBox after = BoxOf(app, app.source);
     CHECK(after.w == before.w && after.h == before.h && BoxOf(app, app.result).h > 0,
-          "after minimise and restore SourcePane is %d x %d (was %d x %d), ResultPane %d high", after.w, after.h,
-          before.w, before.h, BoxOf(app, app.result).h);
+          "after minimise and restore SourcePane is %d x %d (was %d x %d), ResultPane %d high",
+          after.w, after.h, before.w, before.h, BoxOf(app, app.result).h);
     // SideBySide keeps the horizontal share SW / (SW + RW) of W - 4.
     Key(app, 'P');
     Key(app, 'P');
@@ -266,8 +284,9 @@ int CaseResize()
         PlaceMainWindow(app, 0, 0, s[0], s[1]);
         SIZE c = MainClientSize(app);
         char when[96];
-        std::snprintf(when, sizeof when, "SideBySide, resized to %d x %d (panes were %d and %d wide)", s[0], s[1],
-                      sw, rw);
+        std::snprintf(when, sizeof when,
+                      "SideBySide, resized to %d x %d (panes were %d and %d wide)", s[0], s[1], sw,
+                      rw);
         CheckSideBySide(app, (int(c.cx) - 4) * sw / (sw + rw), when);
     }
     Screenshot("resize");
@@ -288,10 +307,12 @@ static void DragSplitter(App& app, POINT pressClient, int dx, int dy, int steps 
     for (int i = 1; i <= steps; ++i) {
         POINT target{pressScreen.x + dx * i / steps, pressScreen.y + dy * i / steps};
         POINT origin = app.ClientOrigin(app.splitter);
-        Send(app.splitter, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(target.x - origin.x, target.y - origin.y));
+        Send(app.splitter, WM_MOUSEMOVE, MK_LBUTTON,
+             PackPoint(target.x - origin.x, target.y - origin.y));
         if (i == steps) {
             origin = app.ClientOrigin(app.splitter);  // the move has shifted the bar
-            Send(app.splitter, WM_LBUTTONUP, 0, PackPoint(target.x - origin.x, target.y - origin.y));
+            Send(app.splitter, WM_LBUTTONUP, 0,
+                 PackPoint(target.x - origin.x, target.y - origin.y));
         }
     }
 }
@@ -345,7 +366,8 @@ int CaseSplitter()
     CheckSideBySide(app, splitX - 120, "SideBySide, after dragging the bar 120 pixels left");
     barScreen = app.ClientOrigin(app.splitter);
     DragSplitter(app, POINT{1, 300}, (mainScreen.x - 25) - (barScreen.x + 1), 0);
-    CheckSideBySide(app, (int(c.cx) - 4) / 2, "SideBySide, after dragging the bar past the left edge");
+    CheckSideBySide(app, (int(c.cx) - 4) / 2,
+                    "SideBySide, after dragging the bar past the left edge");
     Screenshot("splitter");
     app.CloseAndCheck();
     return 0;
@@ -402,7 +424,10 @@ int CaseKeysLayout()
 
 // ---- translucency ---------------------------------------------------------------------------------
 
-static bool Layered(App& app) { return (GetWindowLongW(app.main, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }
+static bool Layered(App& app)
+{
+    return (GetWindowLongW(app.main, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+}
 
 int CaseTranslucency()
 {
@@ -418,11 +443,12 @@ int CaseTranslucency()
     COLORREF key = 1;
     BYTE alpha = 0;
     DWORD flags = 0;
-    if (CHECK(GetLayeredWindowAttributes(app.main, &key, &alpha, &flags), "GetLayeredWindowAttributes failed (%lu)",
-              GetLastError())) {
+    if (CHECK(GetLayeredWindowAttributes(app.main, &key, &alpha, &flags),
+              "GetLayeredWindowAttributes failed (%lu)", GetLastError())) {
         CHECK(key == RGB(0, 0, 0) && alpha == 127 && flags == (LWA_COLORKEY | LWA_ALPHA),
-              "layered attributes key 0x%06lx alpha %u flags %lu, expected black, 127, colour key + alpha", key,
-              alpha, flags);
+              "layered attributes key 0x%06lx alpha %u flags %lu, expected black, 127, colour key "
+              "+ alpha",
+              key, alpha, flags);
     }
     Screenshot("translucent");
     Key(app, '5');
@@ -451,21 +477,25 @@ static std::wstring MessageText(HWND dialog)
     return found;
 }
 
-static bool CheckAboutOpensWith(App& app, const char* how, const char* shot, const std::function<void()>& press)
+static bool CheckAboutOpensWith(App& app, const char* how, const char* shot,
+                                const std::function<void()>& press)
 {
     int before = gFailures;
     press();
     HWND box = WaitProgramDialog(app, 5000, L"バージョン情報");
     if (!Check(box != nullptr, "%s: no About box \"バージョン情報\" within 5 s", how))
         return false;
-    CHECK(GetWindow(box, GW_OWNER) == app.main, "%s: the About box is not owned by MainWindow", how);
+    CHECK(GetWindow(box, GW_OWNER) == app.main, "%s: the About box is not owned by MainWindow",
+          how);
     std::wstring text = MessageText(box);
     std::wstring want = L"vorlin version 014\n";
     CHECK(text.compare(0, want.size(), want) == 0 && text.size() > want.size(),
-          "%s: About text is '%s', expected 'vorlin version 014' and a second line", how, Narrow(text).c_str());
+          "%s: About text is '%s', expected 'vorlin version 014' and a second line", how,
+          Narrow(text).c_str());
     Screenshot(shot);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    CHECK(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the About box did not close on OK", how);
+    CHECK(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the About box did not close on OK",
+          how);
     return gFailures == before;
 }
 
@@ -474,15 +504,18 @@ int CaseAbout()
     App app;
     if (!app.Start())
         return 1;
-    CheckAboutOpensWith(app, "WM_COMMAND 104", "about-command", [&] { PostMessageW(app.main, WM_COMMAND, 104, 0); });
+    CheckAboutOpensWith(app, "WM_COMMAND 104", "about-command",
+                        [&] { PostMessageW(app.main, WM_COMMAND, 104, 0); });
     // A posted character bypasses the accelerator check, which reads the real Alt state:
     // real key input from the X server.
     SetForegroundWindow(app.main);
     Pump(100);
-    CheckAboutOpensWith(app, "Alt+'?' typed", "about-alt-question", [&] { RealInput("key alt+question"); });
+    CheckAboutOpensWith(app, "Alt+'?' typed", "about-alt-question",
+                        [&] { RealInput("key alt+question"); });
     SetForegroundWindow(app.main);
     Pump(100);
-    CheckAboutOpensWith(app, "Alt+'/' typed", "about-alt-slash", [&] { RealInput("key alt+slash"); });
+    CheckAboutOpensWith(app, "Alt+'/' typed", "about-alt-slash",
+                        [&] { RealInput("key alt+slash"); });
     // A WM_COMMAND the menu does not know gets the default handling: nothing happens.
     PostMessageW(app.main, WM_COMMAND, 40000, 0);
     Pump(300);

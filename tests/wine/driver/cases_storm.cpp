@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr UINT kMenuCopy = 32773;   // the Edit menu's items
+constexpr UINT kMenuCopy = 32773;  // the Edit menu's items
 constexpr UINT kMenuPaste = 32775;
 
 // Both panes' zooms, followed exactly: a wheel message goes to SourcePane when the low word
@@ -95,8 +95,9 @@ struct Storm {
         HWND child = Child();
         RECT r{};
         GetClientRect(child, &r);
-        static const UINT kMessages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP,
-                                         WM_MOUSEMOVE,   WM_MOUSEMOVE, WM_MOUSEMOVE,   WM_MOUSEMOVE};
+        static const UINT kMessages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN,
+                                         WM_RBUTTONUP,   WM_MOUSEMOVE, WM_MOUSEMOVE,
+                                         WM_MOUSEMOVE,   WM_MOUSEMOVE};
         const UINT msg = kMessages[Uniform(0, 7)];
         WPARAM buttons = 0;
         if (msg == WM_LBUTTONDOWN || (msg == WM_MOUSEMOVE && Chance(50)))
@@ -108,7 +109,9 @@ struct Storm {
         const bool curves = child == app.result;
         const int x = Coordinate(r.right, curves), y = Coordinate(r.bottom, curves);
         std::snprintf(what, sizeof what, "mouse 0x%x (%d, %d) to %s", msg, x, y,
-                      child == app.source ? "SourcePane" : child == app.result ? "ResultPane" : "Splitter");
+                      child == app.source   ? "SourcePane"
+                      : child == app.result ? "ResultPane"
+                                            : "Splitter");
         Send(child, msg, buttons, PackPoint(x, y));
     }
 
@@ -120,7 +123,8 @@ struct Storm {
         int delta = Chance(50) ? kOut[Uniform(0, 2)] : kIn[Uniform(0, 7)];
         RECT main{};
         GetWindowRect(app.main, &main);
-        const int x = Chance(90) ? Uniform(main.left - 50, main.right + 50) : Uniform(-32768, 32767);
+        const int x =
+            Chance(90) ? Uniform(main.left - 50, main.right + 50) : Uniform(-32768, 32767);
         const int y = Uniform(main.top - 50, main.bottom + 50);
         // Every zoom is reachable, but a walk that wanders far out makes each paint of
         // ResultPane large and slow; the extremes have their own case. Past 1.1^-12 or
@@ -153,8 +157,9 @@ struct Storm {
     void KeyOrCommand()
     {
         // Every command key but S (its dialog is modal), and keys that are not commands.
-        static const UINT kKeys[] = {VK_RETURN, VK_DELETE, '0', '5', 'C', 'H', 'P', 'T', 'V', 'W', 'X',
-                                     VK_NUMPAD0, VK_NUMPAD5, VK_OEM_PERIOD, 'A', VK_ESCAPE, VK_F1};
+        static const UINT kKeys[] = {VK_RETURN,  VK_DELETE,     '0', '5',       'C',  'H',
+                                     'P',        'T',           'V', 'W',       'X',  VK_NUMPAD0,
+                                     VK_NUMPAD5, VK_OEM_PERIOD, 'A', VK_ESCAPE, VK_F1};
         if (Chance(8)) {  // the menu's copy and paste
             const bool paste = Chance(50);
             if (paste)
@@ -228,13 +233,15 @@ int CaseStorm()
     const double started = NowMs();
     storm.Run(count);
     const double stormMs = NowMs() - started;
-    Note("storm: %d messages (%d pastes, %d copies) in %.1f s; slowest %.0f ms (message %d); zooms %.9g and %.9g",
-         storm.messages, storm.pastes, storm.copies, stormMs / 1000, storm.slowestMs, storm.slowestIndex,
-         double(storm.zooms.source), double(storm.zooms.result));
+    Note("storm: %d messages (%d pastes, %d copies) in %.1f s; slowest %.0f ms (message %d); zooms "
+         "%.9g and %.9g",
+         storm.messages, storm.pastes, storm.copies, stormMs / 1000, storm.slowestMs,
+         storm.slowestIndex, double(storm.zooms.source), double(storm.zooms.result));
     Screenshot("after-storm");
     if (!CHECK(app.Running(), "the program ended during the storm"))
         return 1;
-    CHECK(storm.messages == count, "the storm stopped after %d of %d messages", storm.messages, count);
+    CHECK(storm.messages == count, "the storm stopped after %d of %d messages", storm.messages,
+          count);
 
     DWORD_PTR answer = 0;
     const double t0 = NowMs();

@@ -27,10 +27,10 @@ bool Check(bool ok, const char* fmt, ...);
 // ---- run context: paths handed over by the suite runner ------------------------------
 
 struct Context {
-    std::wstring exe;         // vorlin.exe, Windows path
-    std::string outDir;       // this case's folder for screenshots and saved files, Unix path
-    std::string dataDir;      // fixtures and expected images made before the session, Unix path
-    std::string inputDir;     // request folder of the real-input helper, Unix path; may be empty
+    std::wstring exe;      // vorlin.exe, Windows path
+    std::string outDir;    // this case's folder for screenshots and saved files, Unix path
+    std::string dataDir;   // fixtures and expected images made before the session, Unix path
+    std::string inputDir;  // request folder of the real-input helper, Unix path; may be empty
     std::vector<std::wstring> args;  // the sub-command's own arguments
 };
 extern Context gContext;
@@ -91,8 +91,8 @@ struct App {
     bool CloseAndCheck();
     void Terminate();
 
-    RECT ClientRectOf(HWND hwnd) const;       // in MainWindow client coordinates
-    POINT ClientOrigin(HWND hwnd) const;      // screen position of a client (0, 0)
+    RECT ClientRectOf(HWND hwnd) const;   // in MainWindow client coordinates
+    POINT ClientOrigin(HWND hwnd) const;  // screen position of a client (0, 0)
 };
 
 // Terminates every process that owns a window of the program's main class.
@@ -176,7 +176,8 @@ bool LoadMesh(const std::string& unixPath, SceneMesh& mesh);
 
 // Compares the copied block and the saved PNG with the expected export image.
 bool CheckCopyEquals(App& app, const Image& expected, const char* what);
-bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileName, const char* what);
+bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileName,
+                     const char* what);
 // Compares ResultPane's pixels at zoom 1 with the expected warp and the mesh's overlays.
 // The pane shows the warp only while a rectangle is marked (width 0 or more); the export
 // renders the selection whatever it holds, so warpShown says which one applies.

@@ -35,7 +35,8 @@ bool LoadPng(const std::string& unixPath, Image& image)
     image.pixels.resize(size_t(w) * h);
     for (size_t i = 0; i < image.pixels.size(); ++i) {
         const unsigned char* p = data + i * 4;
-        image.pixels[i] = (uint32_t(p[3]) << 24) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+        image.pixels[i] =
+            (uint32_t(p[3]) << 24) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
     }
     stbi_image_free(data);
     return true;
@@ -153,10 +154,11 @@ bool LoadMesh(const std::string& unixPath, SceneMesh& mesh)
     return true;
 }
 
-static void ReportMismatches(const char* what, long bad, long total, int x, int y, uint32_t got, uint32_t want)
+static void ReportMismatches(const char* what, long bad, long total, int x, int y, uint32_t got,
+                             uint32_t want)
 {
-    Check(bad == 0, "%s: %ld of %ld pixels differ; first at (%d, %d): got 0x%08X, expected 0x%08X", what,
-          bad, total, x, y, got, want);
+    Check(bad == 0, "%s: %ld of %ld pixels differ; first at (%d, %d): got 0x%08X, expected 0x%08X",
+          what, bad, total, x, y, got, want);
 }
 
 static bool CheckDibHeader(const std::vector<uint8_t>& block, int w, int h, const char* what)
@@ -179,10 +181,11 @@ static bool CheckDibHeader(const std::vector<uint8_t>& block, int w, int h, cons
         }
         Note("  block header: %s", hex.c_str());
     }
-    Check(same, "%s: the clipboard block's 44-byte header is not the expected one for %dx%d", what, w, h);
+    Check(same, "%s: the clipboard block's 44-byte header is not the expected one for %dx%d", what,
+          w, h);
     size_t wantSize = 44 + size_t(w) * h * 4;
-    Check(block.size() == wantSize, "%s: clipboard block of %zu bytes, expected %zu", what, block.size(),
-          wantSize);
+    Check(block.size() == wantSize, "%s: clipboard block of %zu bytes, expected %zu", what,
+          block.size(), wantSize);
     return same && block.size() == wantSize;
 }
 
@@ -194,12 +197,13 @@ bool CheckCopyEquals(App& app, const Image& expected, const char* what)
         return false;
     Image got;
     std::string why;
-    if (!Check(DibToImage(block, got, why), "%s: the copied block is malformed: %s", what, why.c_str()))
+    if (!Check(DibToImage(block, got, why), "%s: the copied block is malformed: %s", what,
+               why.c_str()))
         return false;
     CheckDibHeader(block, expected.width, expected.height, what);
     if (!Check(got.width == expected.width && got.height == expected.height,
-               "%s: copied image %dx%d, expected %dx%d", what, got.width, got.height, expected.width,
-               expected.height))
+               "%s: copied image %dx%d, expected %dx%d", what, got.width, got.height,
+               expected.width, expected.height))
         return false;
     long bad = 0;
     int bx = 0, by = 0;
@@ -212,7 +216,8 @@ bool CheckCopyEquals(App& app, const Image& expected, const char* what)
                 bx = x, by = y, bg = Rgb(got.At(x, y)), bw = want;
             }
         }
-    ReportMismatches((std::string(what) + ": copy").c_str(), bad, long(got.width) * got.height, bx, by, bg, bw);
+    ReportMismatches((std::string(what) + ": copy").c_str(), bad, long(got.width) * got.height, bx,
+                     by, bg, bw);
     if (bad)
         SavePng(OutPath(std::string("copy-") + what + ".png"), got);
     return gFailures == before;
@@ -226,8 +231,8 @@ bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileNam
         return false;
     Image got;
     // The encoder may still be writing: give the file a moment to become whole.
-    if (!Check(WaitFor([&] { return LoadPng(path, got); }, 5000), "%s: the saved file %s does not decode as PNG",
-               what, path.c_str()))
+    if (!Check(WaitFor([&] { return LoadPng(path, got); }, 5000),
+               "%s: the saved file %s does not decode as PNG", what, path.c_str()))
         return false;
     if (!Check(got.width == expected.width && got.height == expected.height,
                "%s: saved image %dx%d, expected %dx%d", what, got.width, got.height, expected.width,
@@ -240,8 +245,8 @@ bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileNam
         for (int x = 0; x < got.width; ++x)
             if (got.At(x, y) != expected.At(x, y) && bad++ == 0)
                 bx = x, by = y, bg = got.At(x, y), bw = expected.At(x, y);
-    ReportMismatches((std::string(what) + ": saved PNG").c_str(), bad, long(got.width) * got.height, bx, by,
-                     bg, bw);
+    ReportMismatches((std::string(what) + ": saved PNG").c_str(), bad, long(got.width) * got.height,
+                     bx, by, bg, bw);
     return bad == 0;
 }
 
@@ -289,14 +294,15 @@ constexpr int kLabelHeight = 32;
 
 }  // namespace
 
-bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what, bool warpShown)
+bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what,
+                     bool warpShown)
 {
     int before = gFailures;
     Image shot = CaptureClient(app.result);
     SavePng(OutPath(std::string("result-pane-") + what + ".png"), shot);
     int w = std::min(shot.width, expected.width), h = std::min(shot.height, expected.height);
-    if (!Check(w > 0 && h > 0, "%s: nothing to compare (pane %dx%d, canvas %dx%d)", what, shot.width,
-               shot.height, expected.width, expected.height))
+    if (!Check(w > 0 && h > 0, "%s: nothing to compare (pane %dx%d, canvas %dx%d)", what,
+               shot.width, shot.height, expected.width, expected.height))
         return false;
     bool drawOverlays = mesh.columns.size() < 100 && mesh.rows.size() < 100;
     bool drawNodes = mesh.columns.size() < 16 && mesh.rows.size() < 16;
@@ -338,13 +344,14 @@ bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, con
             if (Rgb(shot.At(x, y)) != want && bad++ == 0)
                 bx = x, by = y, bg = Rgb(shot.At(x, y)), bw = want;
         }
-    ReportMismatches((std::string(what) + ": ResultPane warp and background").c_str(), bad, compared, bx, by,
-                     bg, bw);
+    ReportMismatches((std::string(what) + ": ResultPane warp and background").c_str(), bad,
+                     compared, bx, by, bg, bw);
     // Outside the canvas, inside the pane: black.
     long outside = 0;
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < shot.width; ++x)
-            if ((x >= expected.width || y >= expected.height) && !any.At(x, y) && Rgb(shot.At(x, y)) != kBlack)
+            if ((x >= expected.width || y >= expected.height) && !any.At(x, y) &&
+                Rgb(shot.At(x, y)) != kBlack)
                 ++outside;
     Check(outside == 0, "%s: %ld pixels beyond the canvas are not black", what, outside);
     if (!drawOverlays)
@@ -353,7 +360,9 @@ bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, con
     // The overlays themselves: every curve point is a red dot on top of everything but the
     // zoom label; nodes are white where no point lies; each segment's middle shows its
     // family's colour where nothing else is near.
-    auto inPane = [&](POINT p) { return p.x >= 0 && p.y >= 0 && p.x < shot.width && p.y < shot.height; };
+    auto inPane = [&](POINT p) {
+        return p.x >= 0 && p.y >= 0 && p.x < shot.width && p.y < shot.height;
+    };
     auto inZoomLabel = [](POINT p) { return p.x <= 140 && p.y <= 40; };
     long redBad = 0, redTotal = 0;
     for (const auto* set : {&mesh.columns, &mesh.rows})
@@ -362,7 +371,8 @@ bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, con
                 if (inPane(p) && !inZoomLabel(p)) {
                     ++redTotal;
                     if (Rgb(shot.At(p.x, p.y)) != kRed && redBad++ == 0)
-                        Note("  curve point (%ld, %ld) shows 0x%06X", p.x, p.y, Rgb(shot.At(p.x, p.y)));
+                        Note("  curve point (%ld, %ld) shows 0x%06X", p.x, p.y,
+                             Rgb(shot.At(p.x, p.y)));
                 }
     Check(redBad == 0, "%s: %ld of %ld curve points are not red", what, redBad, redTotal);
 
@@ -384,9 +394,11 @@ bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, con
             }
     if (!drawNodes)
         for (POINT n : mesh.nodes)
-            if (inPane(n) && !inZoomLabel(n) && !nearPoint(n, 2) && Rgb(shot.At(n.x, n.y)) == kWhite) {
+            if (inPane(n) && !inZoomLabel(n) && !nearPoint(n, 2) &&
+                Rgb(shot.At(n.x, n.y)) == kWhite) {
                 ++whiteBad;
-                Note("  node (%ld, %ld) is drawn although a family holds 16 curves or more", n.x, n.y);
+                Note("  node (%ld, %ld) is drawn although a family holds 16 curves or more", n.x,
+                     n.y);
             }
     Check(whiteBad == 0, "%s: %ld of %ld nodes wrongly drawn", what, whiteBad, whiteTotal);
 
@@ -404,7 +416,8 @@ bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, con
                 // Anything else drawn within 5 pixels makes the sample ambiguous.
                 bool crowded = nearPoint(m, 5);
                 for (POINT n : mesh.nodes)
-                    crowded = crowded || (drawNodes && std::abs(n.x - m.x) <= 5 && std::abs(n.y - m.y) <= 5);
+                    crowded = crowded ||
+                              (drawNodes && std::abs(n.x - m.x) <= 5 && std::abs(n.y - m.y) <= 5);
                 for (const auto* other : {&mesh.columns, &mesh.rows}) {
                     for (size_t oi = 0; oi < other->size() && !crowded; ++oi) {
                         const SceneCurve& oc = (*other)[oi];
@@ -418,21 +431,24 @@ bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, con
                         if (same)
                             continue;
                         for (size_t k = 1; k < oc.points.size() && !crowded; ++k)
-                            crowded = SegmentDistance(m.x, m.y, oc.points[k - 1], oc.points[k]) < 5.0;
+                            crowded =
+                                SegmentDistance(m.x, m.y, oc.points[k - 1], oc.points[k]) < 5.0;
                     }
                 }
                 if (crowded)
                     continue;
                 ++lineTotal;
                 if (Rgb(shot.At(m.x, m.y)) != colour && lineBad++ < 3)
-                    Note("  %s curve %zu, segment %zu: middle (%ld, %ld) shows 0x%06X, expected 0x%06X",
-                         isColumns ? "column" : "row", ci, i, m.x, m.y, Rgb(shot.At(m.x, m.y)), colour);
+                    Note("  %s curve %zu, segment %zu: middle (%ld, %ld) shows 0x%06X, expected "
+                         "0x%06X",
+                         isColumns ? "column" : "row", ci, i, m.x, m.y, Rgb(shot.At(m.x, m.y)),
+                         colour);
             }
         }
     };
     checkLines(mesh.columns, kGreen, true);
     checkLines(mesh.rows, kBlue, false);
-    Check(lineBad == 0, "%s: %ld of %ld segment middles do not show their family's colour", what, lineBad,
-          lineTotal);
+    Check(lineBad == 0, "%s: %ld of %ld segment middles do not show their family's colour", what,
+          lineBad, lineTotal);
     return gFailures == before;
 }

@@ -219,8 +219,9 @@ bool App::Start()
     if (!up) {
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
-        Check(false, "the program's window and its three children did not come up (main %p, "
-                     "source %p, splitter %p, result %p, process %s, code %lu)",
+        Check(false,
+              "the program's window and its three children did not come up (main %p, "
+              "source %p, splitter %p, result %p, process %s, code %lu)",
               (void*)main, (void*)source, (void*)splitter, (void*)result,
               Running() ? "running" : "ended", code);
         return false;
@@ -285,25 +286,16 @@ LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, gSendTimeoutMs, &result))
-        Check(false, "message 0x%x to %p was not answered within %lu ms (error %lu)", msg, (void*)hwnd,
-              gSendTimeoutMs, GetLastError());
+        Check(false, "message 0x%x to %p was not answered within %lu ms (error %lu)", msg,
+              (void*)hwnd, gSendTimeoutMs, GetLastError());
     return LRESULT(result);
 }
 
-LPARAM PackPoint(int x, int y)
-{
-    return MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y)));
-}
+LPARAM PackPoint(int x, int y) { return MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y))); }
 
-void Key(App& app, UINT vk, HWND target)
-{
-    Send(target ? target : app.main, WM_KEYDOWN, vk, 1);
-}
+void Key(App& app, UINT vk, HWND target) { Send(target ? target : app.main, WM_KEYDOWN, vk, 1); }
 
-void PostKey(App& app, UINT vk)
-{
-    PostMessageW(app.main, WM_KEYDOWN, vk, 1);
-}
+void PostKey(App& app, UINT vk) { PostMessageW(app.main, WM_KEYDOWN, vk, 1); }
 
 float gSourceZoom = 1.0f;
 float gResultZoom = 1.0f;
@@ -394,12 +386,12 @@ Image CaptureClient(HWND hwnd)
     HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, dib);
     // Only the part on the desktop can be read; the rest stays black.
-    RECT want{origin.x, origin.y, origin.x + image.width, origin.y + image.height}, desk{0, 0,
-        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, part{};
+    RECT want{origin.x, origin.y, origin.x + image.width, origin.y + image.height},
+        desk{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, part{};
     std::memset(bits, 0, size_t(image.width) * image.height * 4);
     if (IntersectRect(&part, &want, &desk))
-        BitBlt(memory, part.left - origin.x, part.top - origin.y, part.right - part.left, part.bottom - part.top,
-               screen, part.left, part.top, SRCCOPY);
+        BitBlt(memory, part.left - origin.x, part.top - origin.y, part.right - part.left,
+               part.bottom - part.top, screen, part.left, part.top, SRCCOPY);
     GdiFlush();
     image.pixels.resize(size_t(image.width) * image.height);
     const uint32_t* src = static_cast<const uint32_t*>(bits);
@@ -436,8 +428,8 @@ void InitDriverWindow()
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"vorlin_test_driver";
     RegisterClassW(&wc);
-    gDriverWindow = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                    nullptr, wc.hInstance, nullptr);
+    gDriverWindow = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    wc.hInstance, nullptr);
 }
 
 static bool OpenDriverClipboard()
@@ -507,7 +499,8 @@ bool CopyResult(App& app, std::vector<uint8_t>& block, UINT vk)
                "key 0x%x did not change the clipboard within 10 s", vk))
         return false;
     // The program empties the clipboard, then sets the block: wait until it is there.
-    bool got = WaitFor([&] { return IsClipboardFormatAvailable(CF_DIB) && ReadClipboardDib(block); }, 5000);
+    bool got = WaitFor(
+        [&] { return IsClipboardFormatAvailable(CF_DIB) && ReadClipboardDib(block); }, 5000);
     return Check(got, "no CF_DIB on the clipboard after key 0x%x", vk);
 }
 
@@ -522,8 +515,9 @@ bool DibToImage(const std::vector<uint8_t>& block, Image& image, std::string& wh
     if (h.biSize != 40 || h.biPlanes != 1 || h.biBitCount != 32 || h.biCompression != BI_RGB ||
         h.biWidth <= 0 || h.biHeight <= 0) {
         char text[200];
-        std::snprintf(text, sizeof text, "header size %lu planes %u bits %u compression %lu %ldx%ld",
-                      h.biSize, h.biPlanes, h.biBitCount, h.biCompression, h.biWidth, h.biHeight);
+        std::snprintf(text, sizeof text,
+                      "header size %lu planes %u bits %u compression %lu %ldx%ld", h.biSize,
+                      h.biPlanes, h.biBitCount, h.biCompression, h.biWidth, h.biHeight);
         why = text;
         return false;
     }
@@ -564,11 +558,13 @@ bool DropFiles(App& app, HWND pane, const std::vector<std::wstring>& files, POIN
     block.insert(block.end(), sizeof(wchar_t), 0);
     // A handle of the driver means nothing in the program: the block has to live in the
     // program's own memory.
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
-                                 FALSE, app.process.dwProcessId);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE,
+                    app.process.dwProcessId);
     if (!process)
         return Check(false, "OpenProcess for the drop failed (%lu)", GetLastError());
-    void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void* remote =
+        VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     SIZE_T written = 0;
     bool ok = remote && WriteProcessMemory(process, remote, block.data(), block.size(), &written) &&
               written == block.size();
@@ -591,8 +587,8 @@ static BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam)
 {
     auto* f = reinterpret_cast<FindDialog*>(lParam);
     wchar_t cls[64];
-    if (!IsWindowVisible(hwnd) || WindowProcessId(hwnd) != f->pid || !GetClassNameW(hwnd, cls, 64) ||
-        wcscmp(cls, L"#32770") != 0)
+    if (!IsWindowVisible(hwnd) || WindowProcessId(hwnd) != f->pid ||
+        !GetClassNameW(hwnd, cls, 64) || wcscmp(cls, L"#32770") != 0)
         return TRUE;
     if (f->title) {
         wchar_t text[256] = L"";
@@ -700,8 +696,8 @@ bool RealInput(const std::string& xdotoolArgs)
         MoveFileW(tmp.c_str(), WinPath(base + ".req").c_str());
     }
     std::string done = base + ".done";
-    if (!Check(WaitFor([&] { return FileExists(done); }, 20000), "the input helper did not answer: %s",
-               line.c_str()))
+    if (!Check(WaitFor([&] { return FileExists(done); }, 20000),
+               "the input helper did not answer: %s", line.c_str()))
         return false;
     Pump(50);
     return true;

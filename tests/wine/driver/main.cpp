@@ -17,20 +17,34 @@ struct Case {
 };
 
 constexpr Case kCases[] = {
-    {"startup", CaseStartup},          {"resize", CaseResize},
-    {"splitter", CaseSplitter},        {"keys-layout", CaseKeysLayout},
-    {"translucency", CaseTranslucency}, {"about", CaseAbout},
-    {"menu-exit", CaseMenuExit},       {"save-close", CaseSaveClose},
-    {"rubber-band", CaseRubberBand},   {"rubber-zoom", CaseRubberZoom},
-    {"wheel-routing", CaseWheelRouting}, {"edit", CaseEdit},
-    {"delete", CaseDelete},            {"node-drag", CaseNodeDrag},
-    {"result-zoom", CaseResultZoom},   {"drop-source", CaseDropSource},
-    {"drop-result", CaseDropResult},   {"thresholds", CaseThresholds},
-    {"extreme-zoom", CaseExtremeZoom}, {"replay", CaseReplay},
-    {"copy-empty", CaseCopyEmpty},     {"copy-3x2", CaseCopy3x2},
-    {"paste-text", CasePasteText},     {"save-cancel", CaseSaveCancel},
-    {"keys-copy", CaseKeysCopy},       {"bench", CaseBench},
-    {"demo", CaseDemo},                {"storm", CaseStorm},
+    {"startup", CaseStartup},
+    {"resize", CaseResize},
+    {"splitter", CaseSplitter},
+    {"keys-layout", CaseKeysLayout},
+    {"translucency", CaseTranslucency},
+    {"about", CaseAbout},
+    {"menu-exit", CaseMenuExit},
+    {"save-close", CaseSaveClose},
+    {"rubber-band", CaseRubberBand},
+    {"rubber-zoom", CaseRubberZoom},
+    {"wheel-routing", CaseWheelRouting},
+    {"edit", CaseEdit},
+    {"delete", CaseDelete},
+    {"node-drag", CaseNodeDrag},
+    {"result-zoom", CaseResultZoom},
+    {"drop-source", CaseDropSource},
+    {"drop-result", CaseDropResult},
+    {"thresholds", CaseThresholds},
+    {"extreme-zoom", CaseExtremeZoom},
+    {"replay", CaseReplay},
+    {"copy-empty", CaseCopyEmpty},
+    {"copy-3x2", CaseCopy3x2},
+    {"paste-text", CasePasteText},
+    {"save-cancel", CaseSaveCancel},
+    {"keys-copy", CaseKeysCopy},
+    {"bench", CaseBench},
+    {"demo", CaseDemo},
+    {"storm", CaseStorm},
     {"refine-held", CaseRefineHeld},
 };
 
@@ -73,8 +87,8 @@ int wmain(int argc, wchar_t** argv)
         int code = c.run();
         if (gFailures)
             code = 1;
-        std::printf("%s: %s, %d failed checks, %.1f s\n", c.name, code == 0 ? "passed" : "FAILED", gFailures,
-                    (NowMs() - t0) / 1000.0);
+        std::printf("%s: %s, %d failed checks, %.1f s\n", c.name, code == 0 ? "passed" : "FAILED",
+                    gFailures, (NowMs() - t0) / 1000.0);
         KillLeftovers();
         return code;
     }
