@@ -22,8 +22,11 @@ enum class Command {
 };
 
 inline constexpr wchar_t kAboutCaption[] = L"バージョン情報";
+#define VORLIN_WIDE_TEXT(s) L##s
+#define VORLIN_WIDE(s) VORLIN_WIDE_TEXT(s)
+// VORLIN_VERSION comes from the build (the top CMakeLists.txt).
 inline constexpr wchar_t kAboutText[] =
-    L"vorlin version 014\nCopyright (C) 2026 the vorlin developers";
+    L"vorlin version " VORLIN_WIDE(VORLIN_VERSION) L"\nCopyright (C) 2026 the vorlin developers";
 
 // The command of a WM_KEYDOWN virtual-key code; modifiers and repeat state are not looked at.
 Command CommandForKey(uint32_t virtualKey);

@@ -9,7 +9,7 @@ pkgs=(
   libopencv-dev
   clang libclang-rt-14-dev clang-format-14
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth imagemagick xdotool fonts-liberation fonts-ipafont-gothic
+  wine wine64 xvfb xauth imagemagick xdotool fonts-liberation fonts-ipafont-gothic unzip
   python3
 )
 missing=()

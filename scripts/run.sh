@@ -4,7 +4,7 @@
 # On a fresh Debian machine, as root, it first installs what it needs. With $DISPLAY set,
 # the program opens on that display. Without a display it runs a short headless demo in a
 # virtual X server: the program, driven by the test driver, pastes the bundled picture,
-# marks a rectangle, draws column and row curves, refines the mesh once and saves the
+# drops the bundled backdrop on the result pane, marks a rectangle, draws column and row curves, refines the mesh once and saves the
 # result through its save dialog; a screenshot and the exported PNG are left in
 # build-win/demo/.
 set -euo pipefail
@@ -35,7 +35,8 @@ status=0
 timeout -k 10 180 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     scripts/wine/input-helper.sh "$VORLIN_INPUT" & helper=$!
     trap "kill $helper 2>/dev/null; timeout 20 wineserver -k; timeout 20 wineserver -w" EXIT
-    timeout -k 5 120 wine "$2"/tests/wine/vorlin_driver.exe demo "$1"' _ "$root/resources/demo/demo.png" "$build" \
+    timeout -k 5 120 wine "$2"/tests/wine/vorlin_driver.exe demo "$1" "$3"' _ \
+    "$root/resources/demo/demo.png" "$build" "$root/resources/demo/backdrop.png" \
     > "$demo/log.txt" 2>&1 || status=$?
 wine_server_stop
 rm -rf "$demo/input"

@@ -35,6 +35,7 @@ step "Windows build"
 cmake -S . -B build-win -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build-win -j"$jobs"
+(cd build-win && cpack -G ZIP >/dev/null && ls vorlin-*-win64.zip)
 
 if [ -x scripts/wine/run-suite.sh ]; then
   step "the program under Wine"

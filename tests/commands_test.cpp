@@ -65,7 +65,7 @@ TEST(AboutBox, CaptionAndTwoLineText)
     const wchar_t* text = kAboutText;
     const wchar_t* newline = std::wcschr(text, L'\n');
     ASSERT_NE(newline, nullptr);
-    EXPECT_EQ(std::wstring(text, newline), L"vorlin version 014");
+    EXPECT_EQ(std::wstring(text, newline), L"vorlin version " VORLIN_WIDE(VORLIN_VERSION));
     EXPECT_EQ(std::wcschr(newline + 1, L'\n'), nullptr);  // exactly two lines
     EXPECT_NE(std::wstring(newline + 1).find(L"Copyright"), std::wstring::npos);
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the demo picture of the run command's headless demo: a landscape of our own
-(sky, sun, two hills, a lake) under a white grid, so the warp's bending is easy to see.
+"""Draws the pictures of the run command's headless demo: a landscape of our own (sky, sun,
+two hills, a lake) under a white grid, so the warp's bending is easy to see, and with
+--backdrop a brick wall for the mesh to lie on.
 
-  make_demo_picture.py OUT.png      (Python standard library only)
+  make_demo_picture.py OUT.png               (Python standard library only)
+  make_demo_picture.py --backdrop OUT.png
 """
 import math
 import struct
@@ -40,13 +42,34 @@ def colour(x, y):
     return max(0, min(255, r)), max(0, min(255, g)), max(0, min(255, b))
 
 
+BACKDROP_WIDTH, BACKDROP_HEIGHT = 880, 400
+
+
+def backdrop_colour(x, y):
+    # bricks 60 x 24 with 4-pixel mortar joints, every other course shifted by half a brick
+    course = y // 28
+    shift = 30 if course % 2 else 0
+    column = (x + shift) // 64
+    if y % 28 >= 24 or (x + shift) % 64 >= 60:
+        return 200, 196, 186
+    tone = (course * 7 + column * 13) % 5 * 9
+    grain = int(6 * math.sin(x / 5.0 + course) * math.sin(y / 3.0))
+    return 150 + tone + grain, 62 + tone // 2 + grain, 48 + grain
+
+
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else "demo.png"
+    args = sys.argv[1:]
+    backdrop = bool(args) and args[0] == "--backdrop"
+    if backdrop:
+        args = args[1:]
+    out = args[0] if args else ("backdrop.png" if backdrop else "demo.png")
+    width, height = (BACKDROP_WIDTH, BACKDROP_HEIGHT) if backdrop else (WIDTH, HEIGHT)
+    paint = backdrop_colour if backdrop else colour
     raw = bytearray()
-    for y in range(HEIGHT):
+    for y in range(height):
         raw.append(0)
-        for x in range(WIDTH):
-            raw += bytes(colour(x, y))
+        for x in range(width):
+            raw += bytes(paint(x, y))
 
     def chunk(kind, data):
         body = kind + data
@@ -54,7 +77,7 @@ def main():
 
     with open(out, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 2, 0, 0, 0)))
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
         f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 9)))
         f.write(chunk(b"IEND", b""))
 

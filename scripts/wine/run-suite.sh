@@ -37,10 +37,20 @@ else
            rubber-band rubber-zoom wheel-routing edit delete node-drag result-zoom
            drop-source drop-result drop-inprocess memory-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy
            refine-held storm)
+    # The Windows download, when cpack has made it: unpacked and started as a user would.
+    if compgen -G "$build/vorlin-*-win64.zip" >/dev/null; then
+        cases+=(package)
+    fi
     while read -r scene; do
         [[ $scene == scene-* ]] && cases+=("replay:$scene")
     done < "$results/data/replayable.txt"
 fi
+
+for zip in "$build"/vorlin-*-win64.zip; do
+    [ -f "$zip" ] || continue
+    mkdir -p "$results/package"
+    (cd "$results/package" && unzip -q "$zip") || { echo "run-suite: $zip does not unpack"; echo "0 passed, 1 failed"; exit 1; }
+done
 
 wine_prefix_ensure || { echo "0 passed, 1 failed"; exit 1; }
 

@@ -25,6 +25,8 @@ for case in "$@"; do
     start=$(date +%s%N)
     if [ "$case" = drop-inprocess ]; then
         (cd "$out" && timeout -k 5 60 wine "$droptest" "$results/data") > "$out/log.txt" 2>&1
+    elif [ "$case" = package ]; then
+        VORLIN_OUT=$out timeout -k 5 120 "$here/package-case.sh" "$results" "$driver" > "$out/log.txt" 2>&1
     elif [ "$case" = memory-inprocess ]; then
         (cd "$out" && timeout -k 5 60 wine "$(dirname "$droptest")/vorlin_memory_test.exe") > "$out/log.txt" 2>&1
     else

@@ -127,11 +127,13 @@ int CaseBench()
     return 0;
 }
 
-// demo PICTURE: pastes the picture, marks a rectangle, draws column and row curves,
-// refines once, leaves a screenshot and saves the result through the dialog.
+// demo PICTURE [BACKDROP]: pastes the picture, drops the backdrop on ResultPane, marks a
+// rectangle, draws column and row curves, refines once, leaves a screenshot and saves the
+// result through the dialog.
 int CaseDemo()
 {
-    if (!CHECK(gContext.args.size() == 1, "usage: demo PICTURE (Unix path)"))
+    if (!CHECK(gContext.args.size() == 1 || gContext.args.size() == 2,
+               "usage: demo PICTURE [BACKDROP] (Unix paths)"))
         return 2;
     Image picture;
     if (!CHECK(LoadPng(Narrow(gContext.args[0]), picture), "cannot read %s",
@@ -142,6 +144,8 @@ int CaseDemo()
         return 1;
     PutBitmapOnClipboard(picture);
     Key(app, 'V');
+    if (gContext.args.size() == 2)
+        DropFiles(app, app.result, {WinPath(Narrow(gContext.args[1]))}, POINT{10, 10});
     RubberBand(app, POINT{picture.width / 10, picture.height / 10},
                POINT{picture.width - picture.width / 10, picture.height - picture.height / 10});
     // A bulging mesh: three columns and three rows, each bent.

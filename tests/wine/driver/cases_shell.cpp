@@ -488,10 +488,10 @@ static bool CheckAboutOpensWith(App& app, const char* how, const char* shot,
     CHECK(GetWindow(box, GW_OWNER) == app.main, "%s: the About box is not owned by MainWindow",
           how);
     std::wstring text = MessageText(box);
-    std::wstring want = L"vorlin version 014\n";
+    std::wstring want = L"vorlin version " + Widen(VORLIN_VERSION) + L"\n";
     CHECK(text.compare(0, want.size(), want) == 0 && text.size() > want.size(),
-          "%s: About text is '%s', expected 'vorlin version 014' and a second line", how,
-          Narrow(text).c_str());
+          "%s: About text is '%s', expected 'vorlin version %s' and a second line", how,
+          Narrow(text).c_str(), VORLIN_VERSION);
     Screenshot(shot);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     CHECK(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the About box did not close on OK",
