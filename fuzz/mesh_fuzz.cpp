@@ -3,6 +3,7 @@
 // in any order, checked against exact 128-bit crossings and the grid and refinement rules.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
@@ -304,6 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             e.resultZoom = ApplyWheelZoom(e.resultZoom, wParam);
             if (before > 0.0f)
                 Check(e.resultZoom >= 0.0f, "the zoom changed sign");
+            Check(std::isnormal(e.resultZoom), "the zoom left the normal floats");
             break;
         }
         case 10: {  // a curve appended and sorted as at the end of a stroke

@@ -96,13 +96,15 @@ Point PanePointFromLParam(uint32_t lParam, float zoom)
 }
 
 // A positive delta below one step gives quotient 0 and so zooms in, like a negative one.
-// The zoom has no bounds: it may reach 0 or infinity, which the conversions above survive.
+// A step whose result is not a normal finite float (about 930 steps in from 1 it would
+// overflow to infinity, about 916 out it would turn subnormal) is not taken: the zoom stays
+// where it is, and every zoom short of that is what plain float arithmetic gives.
 float ApplyWheelZoom(float zoom, uint32_t wParam)
 {
     const int32_t delta = static_cast<int16_t>(static_cast<uint16_t>(wParam >> 16));
-    if (delta / kWheelStep > 0)
-        return zoom / kWheelZoomFactor;
-    return zoom * kWheelZoomFactor;
+    const float stepped =
+        delta / kWheelStep > 0 ? zoom / kWheelZoomFactor : zoom * kWheelZoomFactor;
+    return std::isnormal(stepped) ? stepped : zoom;
 }
 
 void BeginStroke(MeshEditState& e, Point p)

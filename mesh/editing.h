@@ -33,7 +33,8 @@ inline constexpr int32_t kLabelSpotOffset = 8;
 
 // A pane mouse position (signed 16-bit words of lParam) in unzoomed pixels.
 Point PanePointFromLParam(uint32_t lParam, float zoom);
-// One wheel message: quotient > 0 divides the zoom by 1.1f, any other multiplies it.
+// One wheel message: quotient > 0 divides the zoom by 1.1f, any other multiplies it; a
+// step that would leave the normal finite floats is not taken.
 float ApplyWheelZoom(float zoom, uint32_t wParam);
 
 // What a right-button press did, so the window knows whether to repaint or capture.

@@ -113,25 +113,40 @@ TEST(ApplyWheelZoom, DividesOnlyForAWholePositiveStep)
             << std::hex << c.wParam;
 }
 
-TEST(ApplyWheelZoom, HasNoBoundsAndTheConversionSurvivesBothEnds)
+TEST(ApplyWheelZoom, StopsAtTheEndsOfTheNormalFloatsAndIsPlainArithmeticBefore)
 {
-    float out = 1.0f;
-    float in = 1.0f;
-    for (int notch = 0; notch < 2000; ++notch) {
-        out = ApplyWheelZoom(out, 0x00780000);
-        in = ApplyWheelZoom(in, 0xFF880000);
+    // From 1, 930 steps in reach 3.1275618e38 (0x7F6B4AA6), whose product with 1.1f
+    // overflows; 916 steps out reach 1.2142041e-38 (0x00843712), whose quotient would be
+    // subnormal (below 2^-126). Counted outside this code, in Python, one rounding a step.
+    struct Case {
+        uint32_t wParam;
+        int steps;
+        uint32_t end;
+    };
+    const Case cases[] = {{0xFF880000, 930, 0x7F6B4AA6}, {0x00780000, 916, 0x00843712}};
+    for (const Case& c : cases) {
+        float zoom = 1.0f;
+        float plain = 1.0f;
+        for (int notch = 0; notch < c.steps; ++notch) {
+            plain = c.wParam == 0x00780000 ? plain / 1.1f : plain * 1.1f;
+            zoom = ApplyWheelZoom(zoom, c.wParam);
+            ASSERT_EQ(std::bit_cast<uint32_t>(zoom), std::bit_cast<uint32_t>(plain)) << notch;
+        }
+        EXPECT_EQ(std::bit_cast<uint32_t>(zoom), c.end);
+        for (int notch = 0; notch < 100; ++notch)
+            EXPECT_EQ(std::bit_cast<uint32_t>(ApplyWheelZoom(zoom, c.wParam)), c.end);
+        // The other way is taken as usual.
+        const uint32_t back = c.wParam == 0x00780000 ? 0xFF880000 : 0x00780000;
+        EXPECT_NE(std::bit_cast<uint32_t>(ApplyWheelZoom(zoom, back)), c.end);
+        EXPECT_TRUE(std::isnormal(ApplyWheelZoom(zoom, back)));
     }
-    // Zooming out sticks at 5 * 2^-149: 5 / 1.1 = 4.55 rounds back up to 5 subnormal steps.
-    EXPECT_EQ(std::bit_cast<uint32_t>(out), 5u);
-    EXPECT_TRUE(std::isinf(in));
-    // 1 / 7.0e-45 overflows the float range to infinity, which saturates.
-    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, out), (Point{kMax, kMin}));
-    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, in), (Point{0, 0}));
-    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, 0.0f), (Point{kMax, kMin}));
-    // Once at an end the zoom stays there, and stays harmless.
+    // The positions still convert at both ends: 1 / 1.2e-38 saturates, 1 / 3.1e38 is 0.
+    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, FloatFromBits(0x00843712)), (Point{kMax, kMin}));
+    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, FloatFromBits(0x7F6B4AA6)), (Point{0, 0}));
+    // A zoom that is already no normal float is left as it is.
     EXPECT_EQ(ApplyWheelZoom(0.0f, 0x00780000), 0.0f);
     EXPECT_EQ(ApplyWheelZoom(0.0f, 0xFF880000), 0.0f);
-    EXPECT_TRUE(std::isinf(ApplyWheelZoom(in, 0x00780000)));
+    EXPECT_TRUE(std::isinf(ApplyWheelZoom(kInf, 0x00780000)));
 }
 
 // ---- Strokes.
