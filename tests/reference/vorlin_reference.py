@@ -400,8 +400,9 @@ def warp_quad(src, target, sl, st, sr, sb, p0, p1, p2, p3):
 
 
 def render_mesh_warp(src, target, editor):
+    """The warp as the program shows and exports it: none while the selection's width is below 0."""
     row_count, col_count = len(editor.rows), len(editor.columns)
-    if row_count < 2:
+    if row_count < 2 or editor.selection[2] < 0:
         return
     sx, sy, sw, sh = (float(v) for v in editor.selection)
     grid = editor.grid

@@ -179,10 +179,8 @@ bool CheckCopyEquals(App& app, const Image& expected, const char* what);
 bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileName,
                      const char* what);
 // Compares ResultPane's pixels at zoom 1 with the expected warp and the mesh's overlays.
-// The pane shows the warp only while a rectangle is marked (width 0 or more); the export
-// renders the selection whatever it holds, so warpShown says which one applies.
-bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what,
-                     bool warpShown = true);
+// The pane shows what the export holds: no warp at all while nothing is marked.
+bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what);
 
 // ---- colours the program draws -----------------------------------------------------------
 
