@@ -85,14 +85,20 @@ void PaintSourcePane(HWND pane)
     GetClientRect(pane, &client);
     Gdiplus::Graphics window(dc);
 
-    // a hidden pane (0 x 0 in Single layout) gets no bitmap and nothing is drawn
+    // A hidden pane (0 x 0 in Single layout) gets no bitmap, and neither does one wider or
+    // higher than an offscreen may be (the Splitter dragged far out); what shows of it is
+    // cleared and labelled all the same.
     int32_t width = OffscreenSide(client.right, 1.0f);
     int32_t height = OffscreenSide(client.bottom, 1.0f);
-    if (width == 0 || height == 0)
+    if (width == 0 || height == 0) {
+        PaintWithoutOffscreen(window, e.sourceClearColor, e.sourceZoom);
         return;
+    }
     Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
-    if (offscreen.GetLastStatus() != Gdiplus::Ok)
+    if (offscreen.GetLastStatus() != Gdiplus::Ok) {
+        PaintWithoutOffscreen(window, e.sourceClearColor, e.sourceZoom);
         return;
+    }
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.sourceClearColor));
 

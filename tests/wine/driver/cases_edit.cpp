@@ -526,14 +526,16 @@ int CaseExtremeZoom()
         Wheel(app, 120, source.x + 5, source.y + 5);
     }
     // At zoom 1.1^-260 every position saturates: the band is (2^31 - 1, 2^31 - 1) with
-    // width and height 0, marked, so Single now shows ResultPane.
+    // width and height 0, marked, so Single now shows ResultPane, where SourcePane was.
     RubberBand(app, POINT{10, 10}, POINT{300, 200});
     CHECK(BoxOf(app, app.result).w > 0,
           "ResultPane is not shown after marking a rectangle in Single");
     Stroke(app, {{100, 100}, {200, 150}, {-30, -40}});  // far beyond 32-bit canvas pixels
     int before = gFailures;
-    CaptureClient(app.result);
+    Image farOut = CaptureClient(app.result);
     CHECK(gFailures == before, "ResultPane did not paint at zoom 1.1^-260");
+    CHECK(ClearedWithLabel(farOut, kBlack, farOut.width),
+          "ResultPane at zoom 1.1^-260 (no offscreen) is not black with its zoom label");
     DWORD seq = ClipboardSequence();
     PostKey(app, 'C');
     Pump(1000);
@@ -574,7 +576,9 @@ int CaseExtremeZoom()
     Note("slowest notch and paint from 1.1^-260 to 1.1^200: ResultPane %.0f ms, SourcePane %.0f ms",
          slowest[0], slowest[1]);
     CaptureClient(app.source);
-    CaptureClient(app.result);
+    // 1.1^200 = 1.9e8: a side of the offscreen would be under one pixel.
+    CHECK(ClearedWithLabel(CaptureClient(app.result), kBlack, 1 << 30),
+          "ResultPane at zoom 1.1^200 (no offscreen) is not black with its zoom label");
     Stroke(app, {{100, 100}, {200, 150}});
     RubberBand(app, POINT{10, 10}, POINT{300, 200});
     Key(app, 'W');
