@@ -26,9 +26,9 @@ double Distance(int64_t dx, int64_t dy)
 
 double Distance(Point a, Point b) { return Distance(int64_t(a.x) - b.x, int64_t(a.y) - b.y); }
 
-CurveSet& ActiveSet(MeshEditState& e)
+CurveSet& FamilySet(MeshEditState& e, CurveFamily family)
 {
-    return e.activeFamily == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
+    return family == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
 }
 
 // One signed 16-bit word of a mouse position divided by the zoom. A zoom of exactly 0 is
@@ -112,19 +112,20 @@ void BeginStroke(MeshEditState& e, Point p)
     if (e.interactionMode == InteractionMode::Stroke ||
         e.interactionMode == InteractionMode::NodeDrag)
         return;
-    ActiveSet(e).push_back(Curve{p});
+    FamilySet(e, e.activeFamily).push_back(Curve{p});
+    e.strokeFamily = e.activeFamily;
     e.interactionMode = InteractionMode::Stroke;
 }
 
-// The points go to the last curve of the family that activeFamily names now, which a key
-// may have changed during the stroke. While the pointer stays within 5 pixels of the
-// second-to-last point the last point follows it instead of new points piling up; the first
-// two moves always append. A family left without curves (the mesh was cleared) gets nothing.
+// The points go to the last curve of the family the stroke began in: a key that changes
+// activeFamily during the stroke counts from the next stroke on. While the pointer stays
+// within 5 pixels of the second-to-last point the last point follows it instead of new points
+// piling up; the first two moves always append. A family left without curves gets nothing.
 bool ExtendStroke(MeshEditState& e, Point p)
 {
     if (e.interactionMode != InteractionMode::Stroke)
         return false;
-    CurveSet& set = ActiveSet(e);
+    CurveSet& set = FamilySet(e, e.strokeFamily);
     if (set.empty())
         return false;
     Curve& curve = set.back();
@@ -133,6 +134,12 @@ bool ExtendStroke(MeshEditState& e, Point p)
         curve.pop_back();
     curve.push_back(p);
     return true;
+}
+
+void TrackNodeDrag(MeshEditState& e, Point p)
+{
+    if (e.interactionMode == InteractionMode::NodeDrag)
+        e.lastPointer = p;
 }
 
 bool EndStroke(MeshEditState& e)
@@ -171,6 +178,7 @@ RightPressResult RightButtonDown(MeshEditState& e, Point p)
                 e.dragRow = static_cast<int32_t>(i);
                 e.dragColumn = static_cast<int32_t>(j);
                 e.interactionMode = InteractionMode::NodeDrag;
+                e.lastPointer = p;
             }
         }
     }
@@ -184,6 +192,15 @@ bool RightButtonUp(MeshEditState& e, Point p)
     MoveNode(e, p.x, p.y);
     e.interactionMode = InteractionMode::Idle;
     return true;
+}
+
+// A stroke's release does not look at where it happens; a node drag moves its node to the
+// last position it saw, the press point when no move came.
+bool EndStrokeOrNodeDrag(MeshEditState& e)
+{
+    if (e.interactionMode == InteractionMode::NodeDrag)
+        return RightButtonUp(e, e.lastPointer);
+    return EndStroke(e);
 }
 
 // The label spot lies 8 pixels right of and 8 below a curve's first point, inside its index

@@ -245,20 +245,26 @@ TEST(ExtendStroke, DoesNothingOutsideAStroke)
     }
 }
 
-TEST(ExtendStroke, FollowsTheActiveFamilyAndAddsNothingToAnEmptyOne)
+TEST(ExtendStroke, StaysInTheFamilyTheStrokeBeganInAndAddsNothingToAnEmptyOne)
 {
     MeshEditState e;
-    BeginStroke(e, Point{0, 0});
     e.rowCurves = {Curve{{100, 100}}};
-    e.activeFamily = CurveFamily::Rows;  // 'H' or 'T' during the stroke
+    BeginStroke(e, Point{0, 0});
+    e.activeFamily = CurveFamily::Rows;  // 'T' during the stroke
     EXPECT_TRUE(ExtendStroke(e, Point{1, 1}));
-    EXPECT_EQ(e.rowCurves[0], (Curve{{100, 100}, {1, 1}}));
-    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}}));
+    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}, {1, 1}}));
+    EXPECT_EQ(e.rowCurves[0], (Curve{{100, 100}}));
+    // The key counts from the next stroke on.
+    EXPECT_TRUE(EndStroke(e));
+    BeginStroke(e, Point{7, 7});
+    ExtendStroke(e, Point{30, 8});
+    EXPECT_EQ(e.rowCurves.back(), (Curve{{7, 7}, {30, 8}}));
+    EXPECT_EQ(e.columnCurves.size(), 1u);
 
     e.rowCurves.clear();
     EXPECT_FALSE(ExtendStroke(e, Point{2, 2}));
     EXPECT_TRUE(e.rowCurves.empty());
-    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}}));
+    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}, {1, 1}}));
 }
 
 TEST(EndStroke, IsSafeAfterTheMeshWasClearedDuringTheStroke)
@@ -682,6 +688,69 @@ TEST(RightButtonUp, EndsADragWhoseNodeIsGoneWithoutMovingAnything)
         EXPECT_EQ(e.columnCurves, before.columnCurves) << c.name;
         EXPECT_EQ(e.rowCurves, before.rowCurves) << c.name;
         EXPECT_EQ(e.nodeGrid, before.nodeGrid) << c.name;
+    }
+}
+
+// A command or a lost capture ends what is under way as the release at the last position
+// would: the state afterwards is the one that release leaves.
+TEST(EndStrokeOrNodeDrag, EndsAsTheReleaseAtTheLastPositionWould)
+{
+    struct Case {
+        const char* name;
+        void (*start)(MeshEditState&);    // the press and moves
+        void (*release)(MeshEditState&);  // the release it stands for
+    };
+    const Case cases[] = {
+        {"stroke across the columns",
+         [](MeshEditState& e) {
+             BeginStroke(e, Point{0, 30});
+             ExtendStroke(e, Point{100, 30});
+         },
+         [](MeshEditState& e) { EndStroke(e); }},
+        {"node drag without a move",
+         [](MeshEditState& e) {
+             RightButtonDown(e, Point{53, 52});
+         },
+         [](MeshEditState& e) {
+             RightButtonUp(e, Point{53, 52});
+         }},
+        {"node drag after moves",
+         [](MeshEditState& e) {
+             RightButtonDown(e, Point{47, 46});
+             TrackNodeDrag(e, Point{90, -20});
+             TrackNodeDrag(e, Point{44, 58});
+         },
+         [](MeshEditState& e) {
+             RightButtonUp(e, Point{44, 58});
+         }},
+    };
+    for (const Case& c : cases) {
+        MeshEditState ended = Mesh3x3();
+        c.start(ended);
+        ASSERT_NE(ended.interactionMode, InteractionMode::Idle) << c.name;
+        MeshEditState released = ended;
+        EXPECT_TRUE(EndStrokeOrNodeDrag(ended)) << c.name;
+        c.release(released);
+        EXPECT_EQ(ended.interactionMode, InteractionMode::Idle) << c.name;
+        EXPECT_EQ(ended.columnCurves, released.columnCurves) << c.name;
+        EXPECT_EQ(ended.rowCurves, released.rowCurves) << c.name;
+        EXPECT_EQ(ended.nodeGrid, released.nodeGrid) << c.name;
+        EXPECT_NE(ended.nodeGrid, Mesh3x3().nodeGrid) << c.name;  // something did happen
+    }
+}
+
+TEST(EndStrokeOrNodeDrag, LeavesEveryOtherModeAlone)
+{
+    for (InteractionMode mode :
+         {InteractionMode::Idle, InteractionMode::Selecting, InteractionMode::SplitterDrag}) {
+        MeshEditState e = Mesh3x3();
+        e.interactionMode = mode;
+        e.lastPointer = {60, 60};
+        TrackNodeDrag(e, Point{10, 10});  // no node drag: not remembered either
+        EXPECT_FALSE(EndStrokeOrNodeDrag(e));
+        EXPECT_EQ(e.interactionMode, mode);
+        EXPECT_EQ(e.lastPointer, (Point{60, 60}));
+        EXPECT_EQ(e.nodeGrid, Mesh3x3().nodeGrid);
     }
 }
 

@@ -33,17 +33,28 @@ static void OnSourceLButtonDown(HWND pane, LPARAM lParam)
     SetCapture(pane);
 }
 
-static void OnSourceLButtonUp(HWND pane, LPARAM lParam)
+// What follows the end of a rubber band, whether its release or a command or a lost capture
+// ended it; a release without a rubber band keeps whatever capture there is.
+static void FinishRubberBand(HWND pane, bool ended)
 {
     EditorState& e = gEditor;
-    // a release without a rubber band keeps whatever capture there is
-    if (!EndRubberBand(e, SourcePoint(lParam)))
+    if (!ended)
         return;
     if (e.layoutMode == LayoutMode::Single)
         RelayoutProportionally();  // shows ResultPane once the width is 0 or more
     Repaint(pane);
     Repaint(e.resultPane);  // the warp depends on the rectangle
-    ReleaseCapture();
+    ReleaseOwnCapture(pane);
+}
+
+static void OnSourceLButtonUp(HWND pane, LPARAM lParam)
+{
+    FinishRubberBand(pane, EndRubberBand(gEditor, SourcePoint(lParam)));
+}
+
+void EndSourcePaneRubberBand(HWND pane)
+{
+    FinishRubberBand(pane, EndRubberBand(gEditor, gEditor.lastPointer));
 }
 
 LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -68,6 +79,8 @@ LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_RBUTTONDOWN: return 0;
     case WM_RBUTTONUP: return 0;
     case WM_MOUSEWHEEL: OnPaneMouseWheel(hwnd, e.sourceZoom, wParam); return 0;
+    case WM_CAPTURECHANGED: OnCaptureLost(hwnd, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_CANCELMODE: OnCaptureLost(hwnd, nullptr); break;  // the default handling too
     case WM_DROPFILES:
         OnPaneDropFiles(hwnd, reinterpret_cast<HDROP>(wParam), PaneImage::Source);
         return 0;

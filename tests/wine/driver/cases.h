@@ -62,6 +62,7 @@ int CaseCopy3x2();
 int CasePasteText();
 int CaseSaveCancel();
 int CaseKeysCopy();
+int CaseKeysMidstroke();
 
 int CaseBench();
 int CaseDemo();

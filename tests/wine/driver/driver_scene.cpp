@@ -189,11 +189,11 @@ static bool CheckDibHeader(const std::vector<uint8_t>& block, int w, int h, cons
     return same && block.size() == wantSize;
 }
 
-bool CheckCopyEquals(App& app, const Image& expected, const char* what)
+bool CheckCopyEquals(App& app, const Image& expected, const char* what, UINT vk)
 {
     int before = gFailures;
     std::vector<uint8_t> block;
-    if (!CopyResult(app, block))
+    if (!CopyResult(app, block, vk))
         return false;
     Image got;
     std::string why;
