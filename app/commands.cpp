@@ -32,3 +32,25 @@ Command CommandForMenuId(uint32_t id)
     }
     return Command::None;
 }
+
+// A stroke or node drag under way would leave such a command a mesh one curve short, or a
+// node half moved; H and T need no end, since a stroke keeps the family it began in.
+bool CommandUsesMesh(Command command)
+{
+    switch (command) {
+    case Command::CopyResult:
+    case Command::ClearMesh:
+    case Command::SaveResult:
+    case Command::RefineMesh: return true;
+    case Command::None:
+    case Command::TranslucencyOff:
+    case Command::TranslucencyOn:
+    case Command::ColumnsFamily:
+    case Command::CycleLayout:
+    case Command::RowsFamily:
+    case Command::PasteSource:
+    case Command::About:
+    case Command::Exit: return false;
+    }
+    return false;
+}

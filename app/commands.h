@@ -32,3 +32,5 @@ inline constexpr wchar_t kAboutText[] =
 Command CommandForKey(uint32_t virtualKey);
 // The command of a WM_COMMAND id; None leaves the message to the default handling.
 Command CommandForMenuId(uint32_t id);
+// Whether the command reads or changes the mesh, and so first ends a stroke or drag under way.
+bool CommandUsesMesh(Command command);

@@ -35,6 +35,9 @@ static void PasteSource(HWND main)
 void RunCommand(HWND main, Command command)
 {
     EditorState& e = gEditor;
+    // they see the mesh a stroke or node drag under way leaves when it ends
+    if (CommandUsesMesh(command))
+        EndPendingInteraction();
     switch (command) {
     case Command::None: break;
     case Command::CopyResult: CopyResultToClipboard(main, e, e.sourcePixels); break;

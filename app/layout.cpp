@@ -68,10 +68,20 @@ LayoutMode NextLayoutMode(LayoutMode mode)
     return static_cast<LayoutMode>((static_cast<int>(mode) + 1) % 3);
 }
 
-bool WheelGoesToSourcePane(uint32_t lParam, int32_t sourceClientWidth)
+static bool Holds(const PaneRect& r, int64_t x, int64_t y)
 {
-    // the screen x as the message carries it, unsigned: a monitor left of the primary one
-    // gives a large value and so ResultPane
-    int32_t x = static_cast<int32_t>(lParam & 0xFFFF);
-    return x < sourceClientWidth;
+    return x >= r.x && x < int64_t(r.x) + r.width && y >= r.y && y < int64_t(r.y) + r.height;
+}
+
+WheelTarget WheelTargetAt(uint32_t lParam, Point clientOrigin, const PaneRect& source,
+                          const PaneRect& result)
+{
+    // screen coordinates are signed: a monitor left of or above the primary one is negative
+    const int64_t x = int64_t(static_cast<int16_t>(lParam & 0xFFFF)) - clientOrigin.x;
+    const int64_t y = int64_t(static_cast<int16_t>(lParam >> 16)) - clientOrigin.y;
+    if (Holds(source, x, y))
+        return WheelTarget::SourcePane;
+    if (Holds(result, x, y))
+        return WheelTarget::ResultPane;
+    return WheelTarget::None;
 }

@@ -40,5 +40,9 @@ std::optional<Point> ProportionalSplit(PaneSize source, PaneSize result, PaneSiz
 // The split during a Splitter drag: origin + pointer - press, in MainWindow client pixels.
 Point SplitterDragSplit(Point splitterOrigin, Point pressPoint, Point pointer);
 LayoutMode NextLayoutMode(LayoutMode mode);
-// Whether MainWindow passes a wheel message to SourcePane (else to ResultPane).
-bool WheelGoesToSourcePane(uint32_t lParam, int32_t sourceClientWidth);
+enum class WheelTarget { None, SourcePane, ResultPane };
+// The pane MainWindow passes a wheel message on to: the one whose rectangle (MainWindow
+// client pixels) holds the pointer, given as the message's screen position and MainWindow's
+// client origin on the screen; none over the Splitter or outside both panes.
+WheelTarget WheelTargetAt(uint32_t lParam, Point clientOrigin, const PaneRect& source,
+                          const PaneRect& result);

@@ -56,6 +56,7 @@ static void OnSplitterLButtonDown(HWND hwnd, LPARAM lParam)
 {
     EditorState& e = gEditor;
     e.pressPoint = ScreenPoint(hwnd, lParam);
+    e.lastPointer = e.pressPoint;
     POINT corner{0, 0};
     MapWindowPoints(hwnd, e.mainWindow, &corner, 1);
     e.splitterOrigin = {corner.x, corner.y};
@@ -71,23 +72,33 @@ static void OnSplitterMouseMove(HWND hwnd, LPARAM lParam)
     else if (e.layoutMode == LayoutMode::Stacked)
         SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
     if (e.interactionMode == InteractionMode::SplitterDrag) {
-        Point split = SplitterDragSplit(e.splitterOrigin, e.pressPoint, ScreenPoint(hwnd, lParam));
+        e.lastPointer = ScreenPoint(hwnd, lParam);
+        Point split = SplitterDragSplit(e.splitterOrigin, e.pressPoint, e.lastPointer);
         LayoutPanes(split.x, split.y);
     }
 }
 
-// A release with no drag of the Splitter under way (the press went elsewhere) would move
-// the bar by a stale press point; it changes nothing.
-static void OnSplitterLButtonUp(HWND hwnd, LPARAM lParam)
+// The end of a drag with the pointer at `screen`. A release with no drag of the Splitter
+// under way (the press went elsewhere) would move the bar by a stale press point; it changes
+// nothing.
+static void EndSplitterDragAt(HWND hwnd, Point screen)
 {
     EditorState& e = gEditor;
     if (e.interactionMode != InteractionMode::SplitterDrag)
         return;
-    Point split = SplitterDragSplit(e.splitterOrigin, e.pressPoint, ScreenPoint(hwnd, lParam));
+    Point split = SplitterDragSplit(e.splitterOrigin, e.pressPoint, screen);
     LayoutPanes(split.x, split.y);
     e.interactionMode = InteractionMode::Idle;
-    ReleaseCapture();
+    ReleaseOwnCapture(hwnd);
 }
+
+static void OnSplitterLButtonUp(HWND hwnd, LPARAM lParam)
+{
+    EndSplitterDragAt(hwnd, ScreenPoint(hwnd, lParam));
+}
+
+// Where the drag's last press or move left the pointer.
+void EndSplitterDrag(HWND splitter) { EndSplitterDragAt(splitter, gEditor.lastPointer); }
 
 LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -100,6 +111,8 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDOWN: OnSplitterLButtonDown(hwnd, lParam); return 0;
     case WM_MOUSEMOVE: OnSplitterMouseMove(hwnd, lParam); return 0;
     case WM_LBUTTONUP: OnSplitterLButtonUp(hwnd, lParam); return 0;
+    case WM_CAPTURECHANGED: OnCaptureLost(hwnd, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_CANCELMODE: OnCaptureLost(hwnd, nullptr); break;  // the default handling too
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -74,15 +74,28 @@ static void OnMainPaint(HWND hwnd)
     graphics.Clear(Gdiplus::Color(gEditor.mainClearColor));
 }
 
-// The wheel goes to the pane chosen by the message's screen x, unconverted.
-static void OnMainMouseWheel(WPARAM wParam, LPARAM lParam)
+// A child's client rectangle in MainWindow client pixels.
+static PaneRect RectInMain(HWND main, HWND child)
+{
+    RECT r{};
+    if (!child || !GetClientRect(child, &r))
+        return {};
+    MapWindowPoints(child, main, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// The wheel goes, unchanged, to the pane under the pointer; over the Splitter to none.
+static void OnMainMouseWheel(HWND main, WPARAM wParam, LPARAM lParam)
 {
     EditorState& e = gEditor;
-    RECT source{};
-    GetClientRect(e.sourcePane, &source);
-    HWND target = WheelGoesToSourcePane(static_cast<uint32_t>(lParam), source.right) ? e.sourcePane
-                                                                                     : e.resultPane;
-    SendMessageW(target, WM_MOUSEWHEEL, wParam, lParam);
+    POINT origin{0, 0};
+    ClientToScreen(main, &origin);
+    switch (WheelTargetAt(static_cast<uint32_t>(lParam), Point{origin.x, origin.y},
+                          RectInMain(main, e.sourcePane), RectInMain(main, e.resultPane))) {
+    case WheelTarget::SourcePane: SendMessageW(e.sourcePane, WM_MOUSEWHEEL, wParam, lParam); break;
+    case WheelTarget::ResultPane: SendMessageW(e.resultPane, WM_MOUSEWHEEL, wParam, lParam); break;
+    case WheelTarget::None: break;
+    }
 }
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -97,7 +110,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (OnMainCommand(hwnd, LOWORD(wParam)))
             return 0;
         break;
-    case WM_MOUSEWHEEL: OnMainMouseWheel(wParam, lParam); return 0;
+    case WM_MOUSEWHEEL: OnMainMouseWheel(hwnd, wParam, lParam); return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

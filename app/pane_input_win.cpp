@@ -37,6 +37,8 @@ void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
     if (!names.empty())
         ReplacePaneImage(which, std::move(image));
     Repaint(pane);
+    if (which == PaneImage::Source)
+        Repaint(gEditor.resultPane);  // its warp is of the new source now
 }
 
 void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam)

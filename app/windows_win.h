@@ -55,6 +55,22 @@ void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam);
 void LayoutPanes(int32_t splitX, int32_t splitY);
 void RelayoutProportionally();
 
+// Ends whatever interaction is under way (a stroke, a node drag, a rubber band, a Splitter
+// drag) as its release would, at the last position it saw, lets the mouse capture go and
+// repaints what that release repaints. Every command that reads or changes the mesh calls it
+// first; nothing happens when no interaction is under way.
+void EndPendingInteraction();
+// A loss of the capture that `window` did not ask for (WM_CAPTURECHANGED naming `gainer`, or
+// WM_CANCELMODE with none) ends the interaction that window runs, as EndPendingInteraction does.
+void OnCaptureLost(HWND window, HWND gainer);
+// ReleaseCapture for `window`, when it holds the capture, without counting as a loss.
+void ReleaseOwnCapture(HWND window);
+// The ends of each window's interaction without its own release, through the same steps as
+// the release: ResultPane's stroke or node drag, SourcePane's rubber band, the Splitter's drag.
+void EndResultPaneEdit(HWND pane);
+void EndSourcePaneRubberBand(HWND pane);
+void EndSplitterDrag(HWND splitter);
+
 // MainWindow's command layer: the key table and the menu table.
 void OnMainKeyDown(HWND main, WPARAM virtualKey);
 // false for an id the menu does not know (the message then gets the default handling).

@@ -3,6 +3,7 @@
 // in any order, checked against exact 128-bit crossings and the grid and refinement rules.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
@@ -66,9 +67,9 @@ uint64_t PairWork(const CurveSet& columns, const CurveSet& rows)
     return uint64_t(CountPoints(columns) + 1) * (CountPoints(rows) + 1);
 }
 
-CurveSet& ActiveSet(MeshEditState& e)
+CurveSet& StrokeSet(MeshEditState& e)
 {
-    return e.activeFamily == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
+    return e.strokeFamily == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
 }
 
 // The crossing of the lines through P-Q and A-B in 128-bit arithmetic, where no product of
@@ -228,7 +229,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Recompute(e);
 
     for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step) {
-        switch (in.ConsumeIntegralInRange<int>(0, 13)) {
+        switch (in.ConsumeIntegralInRange<int>(0, 14)) {
         case 0:  // left button down
             if (PairWork(e.columnCurves, e.rowCurves) < kPairBudget)
                 BeginStroke(e, PickPress(in, e));
@@ -237,12 +238,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 2: {  // mouse moves
             const int moves = in.ConsumeIntegralInRange<int>(1, 8);
             for (int i = 0; i < moves; ++i) {
-                const CurveSet& set = ActiveSet(e);
+                const CurveSet& set = StrokeSet(e);
                 const size_t before = set.empty() ? 0 : set.back().size();
                 const bool stroking = e.interactionMode == InteractionMode::Stroke;
                 if (PairWork(e.columnCurves, e.rowCurves) >= kPairBudget)
                     break;
-                ExtendStroke(e, PickPress(in, e));
+                const Point p = PickPress(in, e);
+                ExtendStroke(e, p);
+                TrackNodeDrag(e, p);
                 if (stroking && !set.empty())
                     Check(set.back().size() >= before, "a stroke lost points");
             }
@@ -304,6 +307,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             e.resultZoom = ApplyWheelZoom(e.resultZoom, wParam);
             if (before > 0.0f)
                 Check(e.resultZoom >= 0.0f, "the zoom changed sign");
+            Check(std::isnormal(e.resultZoom), "the zoom left the normal floats");
             break;
         }
         case 10: {  // a curve appended and sorted as at the end of a stroke
@@ -332,6 +336,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             MoveNode(e, p.x, p.y);
             const MeshNode& n = e.nodeGrid[e.dragRow][e.dragColumn];
             Check(n.x == p.x && n.y == p.y, "MoveNode did not place the node");
+            break;
+        }
+        case 13: {  // a command or a lost capture during a stroke or a node drag
+            const bool busy = e.interactionMode == InteractionMode::Stroke ||
+                              e.interactionMode == InteractionMode::NodeDrag;
+            Check(EndStrokeOrNodeDrag(e) == busy, "EndStrokeOrNodeDrag misjudged the mode");
+            if (busy)
+                Check(e.interactionMode == InteractionMode::Idle,
+                      "a stroke or drag outlived its end");
             break;
         }
         default:

@@ -116,8 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     PixelImage target;
     Check(target.Allocate(uint32_t(e.canvasWidth), uint32_t(e.canvasHeight)),
           "a small canvas could not be allocated");
-    RenderMeshWarp(source.Lock(), target.Lock(), e.nodeGrid, e.columnCurves.size(),
-                   e.rowCurves.size(), e.sourceSelection, 1);
+    RenderEditorWarp(source.Lock(), target.Lock(), e, 1);
     for (uint32_t word : target.pixels)
         Check(word == 0 || word >> 24 == 0xFF, "a rendered pixel is neither empty nor opaque");
 

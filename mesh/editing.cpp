@@ -26,9 +26,9 @@ double Distance(int64_t dx, int64_t dy)
 
 double Distance(Point a, Point b) { return Distance(int64_t(a.x) - b.x, int64_t(a.y) - b.y); }
 
-CurveSet& ActiveSet(MeshEditState& e)
+CurveSet& FamilySet(MeshEditState& e, CurveFamily family)
 {
-    return e.activeFamily == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
+    return family == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
 }
 
 // One signed 16-bit word of a mouse position divided by the zoom. A zoom of exactly 0 is
@@ -96,13 +96,15 @@ Point PanePointFromLParam(uint32_t lParam, float zoom)
 }
 
 // A positive delta below one step gives quotient 0 and so zooms in, like a negative one.
-// The zoom has no bounds: it may reach 0 or infinity, which the conversions above survive.
+// A step whose result is not a normal finite float (about 930 steps in from 1 it would
+// overflow to infinity, about 916 out it would turn subnormal) is not taken: the zoom stays
+// where it is, and every zoom short of that is what plain float arithmetic gives.
 float ApplyWheelZoom(float zoom, uint32_t wParam)
 {
     const int32_t delta = static_cast<int16_t>(static_cast<uint16_t>(wParam >> 16));
-    if (delta / kWheelStep > 0)
-        return zoom / kWheelZoomFactor;
-    return zoom * kWheelZoomFactor;
+    const float stepped =
+        delta / kWheelStep > 0 ? zoom / kWheelZoomFactor : zoom * kWheelZoomFactor;
+    return std::isnormal(stepped) ? stepped : zoom;
 }
 
 void BeginStroke(MeshEditState& e, Point p)
@@ -110,19 +112,20 @@ void BeginStroke(MeshEditState& e, Point p)
     if (e.interactionMode == InteractionMode::Stroke ||
         e.interactionMode == InteractionMode::NodeDrag)
         return;
-    ActiveSet(e).push_back(Curve{p});
+    FamilySet(e, e.activeFamily).push_back(Curve{p});
+    e.strokeFamily = e.activeFamily;
     e.interactionMode = InteractionMode::Stroke;
 }
 
-// The points go to the last curve of the family that activeFamily names now, which a key
-// may have changed during the stroke. While the pointer stays within 5 pixels of the
-// second-to-last point the last point follows it instead of new points piling up; the first
-// two moves always append. A family left without curves (the mesh was cleared) gets nothing.
+// The points go to the last curve of the family the stroke began in: a key that changes
+// activeFamily during the stroke counts from the next stroke on. While the pointer stays
+// within 5 pixels of the second-to-last point the last point follows it instead of new points
+// piling up; the first two moves always append. A family left without curves gets nothing.
 bool ExtendStroke(MeshEditState& e, Point p)
 {
     if (e.interactionMode != InteractionMode::Stroke)
         return false;
-    CurveSet& set = ActiveSet(e);
+    CurveSet& set = FamilySet(e, e.strokeFamily);
     if (set.empty())
         return false;
     Curve& curve = set.back();
@@ -131,6 +134,12 @@ bool ExtendStroke(MeshEditState& e, Point p)
         curve.pop_back();
     curve.push_back(p);
     return true;
+}
+
+void TrackNodeDrag(MeshEditState& e, Point p)
+{
+    if (e.interactionMode == InteractionMode::NodeDrag)
+        e.lastPointer = p;
 }
 
 bool EndStroke(MeshEditState& e)
@@ -169,6 +178,7 @@ RightPressResult RightButtonDown(MeshEditState& e, Point p)
                 e.dragRow = static_cast<int32_t>(i);
                 e.dragColumn = static_cast<int32_t>(j);
                 e.interactionMode = InteractionMode::NodeDrag;
+                e.lastPointer = p;
             }
         }
     }
@@ -182,6 +192,15 @@ bool RightButtonUp(MeshEditState& e, Point p)
     MoveNode(e, p.x, p.y);
     e.interactionMode = InteractionMode::Idle;
     return true;
+}
+
+// A stroke's release does not look at where it happens; a node drag moves its node to the
+// last position it saw, the press point when no move came.
+bool EndStrokeOrNodeDrag(MeshEditState& e)
+{
+    if (e.interactionMode == InteractionMode::NodeDrag)
+        return RightButtonUp(e, e.lastPointer);
+    return EndStroke(e);
 }
 
 // The label spot lies 8 pixels right of and 8 below a curve's first point, inside its index

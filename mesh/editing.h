@@ -24,6 +24,11 @@ struct MeshEditState {
     int32_t dragRow = 0;
     int32_t dragColumn = 0;
     Point pressPoint{-1, 0};
+    CurveFamily strokeFamily = CurveFamily::Columns;  // the family the stroke under way began in
+    // Where the pointer of the drag under way was last seen, at its press or its latest move:
+    // canvas pixels in a node drag, source-image pixels in a rubber band, screen pixels in a
+    // Splitter drag. A drag ended without a release of its own ends here.
+    Point lastPointer{0, 0};
 };
 
 inline constexpr float kWheelZoomFactor = 1.1f;
@@ -33,22 +38,27 @@ inline constexpr int32_t kLabelSpotOffset = 8;
 
 // A pane mouse position (signed 16-bit words of lParam) in unzoomed pixels.
 Point PanePointFromLParam(uint32_t lParam, float zoom);
-// One wheel message: quotient > 0 divides the zoom by 1.1f, any other multiplies it.
+// One wheel message: quotient > 0 divides the zoom by 1.1f, any other multiplies it; a
+// step that would leave the normal finite floats is not taken.
 float ApplyWheelZoom(float zoom, uint32_t wParam);
 
 // What a right-button press did, so the window knows whether to repaint or capture.
 enum class RightPressResult { Ignored, CurveDeleted, Pressed };
 
-// Left button down: starts a stroke unless one or a node drag is under way.
+// Left button down: starts a stroke in the active family unless one or a node drag is under way.
 void BeginStroke(MeshEditState& e, Point p);
 // Mouse move: extends the stroke with 5-pixel thinning; true when the pane must repaint.
 bool ExtendStroke(MeshEditState& e, Point p);
+// Mouse move: remembers where a node drag's pointer is.
+void TrackNodeDrag(MeshEditState& e, Point p);
 // Left button up: reclassifies, recomputes and sorts; true when a stroke ended.
 bool EndStroke(MeshEditState& e);
 // Right button down: deletes the curve whose label spot is in reach, else picks a node.
 RightPressResult RightButtonDown(MeshEditState& e, Point p);
 // Right button up: ends a node drag by moving the node; true when it did.
 bool RightButtonUp(MeshEditState& e, Point p);
+// Ends a stroke or a node drag as its release at the last position would; true when one ended.
+bool EndStrokeOrNodeDrag(MeshEditState& e);
 
 bool DeleteCurveAt(CurveSet& set, Point p);
 // Whether segment i of `stroke` crosses any segment of the set's curves but its last.

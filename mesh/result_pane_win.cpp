@@ -14,8 +14,10 @@ static void OnResultMouseMove(HWND pane, LPARAM lParam)
 {
     EditorState& e = gEditor;
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    if (e.interactionMode == InteractionMode::Stroke && ExtendStroke(e, CanvasPoint(lParam)))
+    const Point p = CanvasPoint(lParam);
+    if (e.interactionMode == InteractionMode::Stroke && ExtendStroke(e, p))
         Repaint(pane);
+    TrackNodeDrag(e, p);  // where a drag that ends without its release ends
 }
 
 static void OnResultLButtonDown(HWND pane, LPARAM lParam)
@@ -25,12 +27,16 @@ static void OnResultLButtonDown(HWND pane, LPARAM lParam)
     SetCapture(pane);
 }
 
-static void OnResultLButtonUp(HWND pane)
+// What follows every end of a stroke or node drag, whether its button's release, a command
+// or a lost capture ended it: a repaint when one ended, and the capture let go.
+static void FinishResultEdit(HWND pane, bool ended)
 {
-    if (EndStroke(gEditor))
+    if (ended)
         Repaint(pane);
-    ReleaseCapture();
+    ReleaseOwnCapture(pane);
 }
+
+static void OnResultLButtonUp(HWND pane) { FinishResultEdit(pane, EndStroke(gEditor)); }
 
 static void OnResultRButtonDown(HWND pane, LPARAM lParam)
 {
@@ -43,10 +49,10 @@ static void OnResultRButtonDown(HWND pane, LPARAM lParam)
 
 static void OnResultRButtonUp(HWND pane, LPARAM lParam)
 {
-    if (RightButtonUp(gEditor, CanvasPoint(lParam)))
-        Repaint(pane);
-    ReleaseCapture();
+    FinishResultEdit(pane, RightButtonUp(gEditor, CanvasPoint(lParam)));
 }
+
+void EndResultPaneEdit(HWND pane) { FinishResultEdit(pane, EndStrokeOrNodeDrag(gEditor)); }
 
 LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -70,6 +76,8 @@ LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_RBUTTONDOWN: OnResultRButtonDown(hwnd, lParam); return 0;
     case WM_RBUTTONUP: OnResultRButtonUp(hwnd, lParam); return 0;
     case WM_MOUSEWHEEL: OnPaneMouseWheel(hwnd, e.resultZoom, wParam); return 0;
+    case WM_CAPTURECHANGED: OnCaptureLost(hwnd, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_CANCELMODE: OnCaptureLost(hwnd, nullptr); break;  // the default handling too
     case WM_DROPFILES:
         OnPaneDropFiles(hwnd, reinterpret_cast<HDROP>(wParam), PaneImage::Backdrop);
         return 0;

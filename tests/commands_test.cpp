@@ -57,6 +57,21 @@ TEST(CommandForMenuId, TheFourMenuItemsAndNothingElse)
         EXPECT_EQ(CommandForMenuId(id), Command::None) << id;
 }
 
+TEST(CommandUsesMesh, TheExportsAndTheMeshEditsOnly)
+{
+    const Command meshCommands[] = {Command::CopyResult, Command::ClearMesh, Command::SaveResult,
+                                    Command::RefineMesh};
+    for (Command c : meshCommands)
+        EXPECT_TRUE(CommandUsesMesh(c)) << int(c);
+    // The family keys take effect from the next stroke; the rest never see the mesh.
+    const Command others[] = {
+        Command::None,          Command::TranslucencyOff, Command::TranslucencyOn,
+        Command::ColumnsFamily, Command::CycleLayout,     Command::RowsFamily,
+        Command::PasteSource,   Command::About,           Command::Exit};
+    for (Command c : others)
+        EXPECT_FALSE(CommandUsesMesh(c)) << int(c);
+}
+
 TEST(AboutBox, CaptionAndTwoLineText)
 {
     // "バージョン情報" code unit by code unit

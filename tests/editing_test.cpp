@@ -113,25 +113,40 @@ TEST(ApplyWheelZoom, DividesOnlyForAWholePositiveStep)
             << std::hex << c.wParam;
 }
 
-TEST(ApplyWheelZoom, HasNoBoundsAndTheConversionSurvivesBothEnds)
+TEST(ApplyWheelZoom, StopsAtTheEndsOfTheNormalFloatsAndIsPlainArithmeticBefore)
 {
-    float out = 1.0f;
-    float in = 1.0f;
-    for (int notch = 0; notch < 2000; ++notch) {
-        out = ApplyWheelZoom(out, 0x00780000);
-        in = ApplyWheelZoom(in, 0xFF880000);
+    // From 1, 930 steps in reach 3.1275618e38 (0x7F6B4AA6), whose product with 1.1f
+    // overflows; 916 steps out reach 1.2142041e-38 (0x00843712), whose quotient would be
+    // subnormal (below 2^-126). Counted outside this code, in Python, one rounding a step.
+    struct Case {
+        uint32_t wParam;
+        int steps;
+        uint32_t end;
+    };
+    const Case cases[] = {{0xFF880000, 930, 0x7F6B4AA6}, {0x00780000, 916, 0x00843712}};
+    for (const Case& c : cases) {
+        float zoom = 1.0f;
+        float plain = 1.0f;
+        for (int notch = 0; notch < c.steps; ++notch) {
+            plain = c.wParam == 0x00780000 ? plain / 1.1f : plain * 1.1f;
+            zoom = ApplyWheelZoom(zoom, c.wParam);
+            ASSERT_EQ(std::bit_cast<uint32_t>(zoom), std::bit_cast<uint32_t>(plain)) << notch;
+        }
+        EXPECT_EQ(std::bit_cast<uint32_t>(zoom), c.end);
+        for (int notch = 0; notch < 100; ++notch)
+            EXPECT_EQ(std::bit_cast<uint32_t>(ApplyWheelZoom(zoom, c.wParam)), c.end);
+        // The other way is taken as usual.
+        const uint32_t back = c.wParam == 0x00780000 ? 0xFF880000 : 0x00780000;
+        EXPECT_NE(std::bit_cast<uint32_t>(ApplyWheelZoom(zoom, back)), c.end);
+        EXPECT_TRUE(std::isnormal(ApplyWheelZoom(zoom, back)));
     }
-    // Zooming out sticks at 5 * 2^-149: 5 / 1.1 = 4.55 rounds back up to 5 subnormal steps.
-    EXPECT_EQ(std::bit_cast<uint32_t>(out), 5u);
-    EXPECT_TRUE(std::isinf(in));
-    // 1 / 7.0e-45 overflows the float range to infinity, which saturates.
-    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, out), (Point{kMax, kMin}));
-    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, in), (Point{0, 0}));
-    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, 0.0f), (Point{kMax, kMin}));
-    // Once at an end the zoom stays there, and stays harmless.
+    // The positions still convert at both ends: 1 / 1.2e-38 saturates, 1 / 3.1e38 is 0.
+    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, FloatFromBits(0x00843712)), (Point{kMax, kMin}));
+    EXPECT_EQ(PanePointFromLParam(0xFFFF0001, FloatFromBits(0x7F6B4AA6)), (Point{0, 0}));
+    // A zoom that is already no normal float is left as it is.
     EXPECT_EQ(ApplyWheelZoom(0.0f, 0x00780000), 0.0f);
     EXPECT_EQ(ApplyWheelZoom(0.0f, 0xFF880000), 0.0f);
-    EXPECT_TRUE(std::isinf(ApplyWheelZoom(in, 0x00780000)));
+    EXPECT_TRUE(std::isinf(ApplyWheelZoom(kInf, 0x00780000)));
 }
 
 // ---- Strokes.
@@ -230,20 +245,26 @@ TEST(ExtendStroke, DoesNothingOutsideAStroke)
     }
 }
 
-TEST(ExtendStroke, FollowsTheActiveFamilyAndAddsNothingToAnEmptyOne)
+TEST(ExtendStroke, StaysInTheFamilyTheStrokeBeganInAndAddsNothingToAnEmptyOne)
 {
     MeshEditState e;
-    BeginStroke(e, Point{0, 0});
     e.rowCurves = {Curve{{100, 100}}};
-    e.activeFamily = CurveFamily::Rows;  // 'H' or 'T' during the stroke
+    BeginStroke(e, Point{0, 0});
+    e.activeFamily = CurveFamily::Rows;  // 'T' during the stroke
     EXPECT_TRUE(ExtendStroke(e, Point{1, 1}));
-    EXPECT_EQ(e.rowCurves[0], (Curve{{100, 100}, {1, 1}}));
-    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}}));
+    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}, {1, 1}}));
+    EXPECT_EQ(e.rowCurves[0], (Curve{{100, 100}}));
+    // The key counts from the next stroke on.
+    EXPECT_TRUE(EndStroke(e));
+    BeginStroke(e, Point{7, 7});
+    ExtendStroke(e, Point{30, 8});
+    EXPECT_EQ(e.rowCurves.back(), (Curve{{7, 7}, {30, 8}}));
+    EXPECT_EQ(e.columnCurves.size(), 1u);
 
     e.rowCurves.clear();
     EXPECT_FALSE(ExtendStroke(e, Point{2, 2}));
     EXPECT_TRUE(e.rowCurves.empty());
-    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}}));
+    EXPECT_EQ(e.columnCurves[0], (Curve{{0, 0}, {1, 1}}));
 }
 
 TEST(EndStroke, IsSafeAfterTheMeshWasClearedDuringTheStroke)
@@ -667,6 +688,69 @@ TEST(RightButtonUp, EndsADragWhoseNodeIsGoneWithoutMovingAnything)
         EXPECT_EQ(e.columnCurves, before.columnCurves) << c.name;
         EXPECT_EQ(e.rowCurves, before.rowCurves) << c.name;
         EXPECT_EQ(e.nodeGrid, before.nodeGrid) << c.name;
+    }
+}
+
+// A command or a lost capture ends what is under way as the release at the last position
+// would: the state afterwards is the one that release leaves.
+TEST(EndStrokeOrNodeDrag, EndsAsTheReleaseAtTheLastPositionWould)
+{
+    struct Case {
+        const char* name;
+        void (*start)(MeshEditState&);    // the press and moves
+        void (*release)(MeshEditState&);  // the release it stands for
+    };
+    const Case cases[] = {
+        {"stroke across the columns",
+         [](MeshEditState& e) {
+             BeginStroke(e, Point{0, 30});
+             ExtendStroke(e, Point{100, 30});
+         },
+         [](MeshEditState& e) { EndStroke(e); }},
+        {"node drag without a move",
+         [](MeshEditState& e) {
+             RightButtonDown(e, Point{53, 52});
+         },
+         [](MeshEditState& e) {
+             RightButtonUp(e, Point{53, 52});
+         }},
+        {"node drag after moves",
+         [](MeshEditState& e) {
+             RightButtonDown(e, Point{47, 46});
+             TrackNodeDrag(e, Point{90, -20});
+             TrackNodeDrag(e, Point{44, 58});
+         },
+         [](MeshEditState& e) {
+             RightButtonUp(e, Point{44, 58});
+         }},
+    };
+    for (const Case& c : cases) {
+        MeshEditState ended = Mesh3x3();
+        c.start(ended);
+        ASSERT_NE(ended.interactionMode, InteractionMode::Idle) << c.name;
+        MeshEditState released = ended;
+        EXPECT_TRUE(EndStrokeOrNodeDrag(ended)) << c.name;
+        c.release(released);
+        EXPECT_EQ(ended.interactionMode, InteractionMode::Idle) << c.name;
+        EXPECT_EQ(ended.columnCurves, released.columnCurves) << c.name;
+        EXPECT_EQ(ended.rowCurves, released.rowCurves) << c.name;
+        EXPECT_EQ(ended.nodeGrid, released.nodeGrid) << c.name;
+        EXPECT_NE(ended.nodeGrid, Mesh3x3().nodeGrid) << c.name;  // something did happen
+    }
+}
+
+TEST(EndStrokeOrNodeDrag, LeavesEveryOtherModeAlone)
+{
+    for (InteractionMode mode :
+         {InteractionMode::Idle, InteractionMode::Selecting, InteractionMode::SplitterDrag}) {
+        MeshEditState e = Mesh3x3();
+        e.interactionMode = mode;
+        e.lastPointer = {60, 60};
+        TrackNodeDrag(e, Point{10, 10});  // no node drag: not remembered either
+        EXPECT_FALSE(EndStrokeOrNodeDrag(e));
+        EXPECT_EQ(e.interactionMode, mode);
+        EXPECT_EQ(e.lastPointer, (Point{60, 60}));
+        EXPECT_EQ(e.nodeGrid, Mesh3x3().nodeGrid);
     }
 }
 

@@ -3,6 +3,7 @@
 // operation, refinement until the mesh is large, and warps of far-out or non-finite quads.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -33,36 +34,39 @@ uint32_t LParam(int16_t x, int16_t y)
 // ---------------------------------------------------------------------------------------
 // Wheel storms
 
-// Dividing by 1.1f shrinks the zoom into the subnormals, where the spacing is 2^-149 = d.
-// There k*d / 1.1f rounds to the nearest multiple of d: 6d gives 5.45d -> 5d, and 5d gives
-// 4.545d -> 5d again, so the zoom stops at 5 * 2^-149 and never reaches 0.
-TEST(WheelStorm, ZoomingOutStopsAtFiveSmallestSubnormals)
+// Dividing by 1.1f would take the zoom into the subnormals after 916 notches (1.2142041e-38,
+// 0x00843712, divided once more falls below 2^-126): that notch and every later one out is not
+// taken, and the zoom never turns subnormal or 0.
+TEST(WheelStorm, ZoomingOutStopsAtTheLastNormalFloat)
 {
     float zoom = 1.0f;
     for (int i = 0; i < 2000; ++i) {
         const float next = ApplyWheelZoom(zoom, kNotchOut);
         ASSERT_LE(next, zoom) << "notch " << i;
-        ASSERT_GT(next, 0.0f) << "notch " << i;
+        ASSERT_TRUE(std::isnormal(next)) << "notch " << i;
         zoom = next;
     }
-    EXPECT_EQ(zoom, std::ldexp(5.0f, -149));
+    EXPECT_EQ(zoom, std::bit_cast<float>(0x00843712u));
+    EXPECT_EQ(ApplyWheelZoom(zoom, kNotchIn), zoom * 1.1f);
 }
 
-// 1.1^931 passes FLT_MAX (about 3.4e38 = 1.1^930.6); from there the product stays infinite.
-TEST(WheelStorm, ZoomingInReachesInfinityAndStaysThere)
+// 1.1^931 would pass FLT_MAX (about 3.4e38 = 1.1^930.6): the zoom stops at 1.1f^930 =
+// 3.1275618e38 (0x7F6B4AA6), and a notch out from there is taken again.
+TEST(WheelStorm, ZoomingInStopsShortOfInfinity)
 {
     float zoom = 1.0f;
     for (int i = 0; i < 2000; ++i) {
         const float next = ApplyWheelZoom(zoom, kNotchIn);
         ASSERT_GE(next, zoom) << "notch " << i;
+        ASSERT_TRUE(std::isfinite(next)) << "notch " << i;
         zoom = next;
     }
-    EXPECT_EQ(zoom, std::numeric_limits<float>::infinity());
-    EXPECT_EQ(ApplyWheelZoom(zoom, kNotchOut), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(zoom, std::bit_cast<float>(0x7F6B4AA6u));
+    EXPECT_EQ(ApplyWheelZoom(zoom, kNotchOut), zoom / 1.1f);
 }
 
-// A pane position divided by the smallest zoom leaves the float range (1 / 7e-45 = 1.4e44 >
-// FLT_MAX) and saturates; divided by an infinite zoom every position becomes 0 (or -0).
+// A pane position divided by the smallest zoom leaves int32 (1 / 1.2e-38 = 8.2e37) and
+// saturates; divided by the largest (3.1e38) every position truncates to 0.
 TEST(WheelStorm, PositionsAtTheZoomLimitsSaturateOrVanish)
 {
     float tiny = 1.0f;

@@ -145,24 +145,42 @@ TEST(NextLayoutMode, CyclesStackedSingleSideBySide)
     EXPECT_EQ(NextLayoutMode(LayoutMode::SideBySide), LayoutMode::Stacked);
 }
 
-TEST(WheelGoesToSourcePane, ComparesTheUnsignedScreenXWithTheWidth)
+// Stacked in a 1000 x 604 client area at screen (100, 50): SourcePane (0, 0, 1000, 300),
+// the Splitter at y 300..303, ResultPane (0, 304, 1000, 300); Single with a rectangle
+// marked: ResultPane the whole area.
+TEST(WheelTargetAt, ThePaneUnderThePointerInClientPixels)
 {
+    const Point origin{100, 50};
+    const PaneLayout stacked = ComputePaneLayout(LayoutMode::Stacked, 1000, 604, 0, 0, -1);
+    const PaneLayout single = ComputePaneLayout(LayoutMode::Single, 1000, 604, 0, 0, 0);
     struct Case {
-        uint32_t lParam;
-        int32_t width;
-        bool toSource;
+        int16_t x, y;  // screen
+        const PaneLayout& layout;
+        WheelTarget target;
     };
     const Case cases[] = {
-        {0x0000'01F4, 800, true},   // x 500 < 800
-        {0x7FFF'01F4, 800, true},   // the high word (y) plays no part
-        {0x0000'031F, 800, true},   // 799
-        {0x0000'0320, 800, false},  // 800 is not less than 800
-        {0x0000'FFF6, 800, false},  // screen x -10 reads as 65526
-        {0x0000'0000, 0, false},    // a pane of width 0 gets nothing
-        {0x0000'0000, -1, false},
+        {110, 60, stacked, WheelTarget::SourcePane},    // client (10, 10)
+        {110, 349, stacked, WheelTarget::SourcePane},   // client y 299, the last row
+        {110, 350, stacked, WheelTarget::None},         // y 300: the Splitter
+        {1099, 353, stacked, WheelTarget::None},        // y 303: still the Splitter
+        {110, 354, stacked, WheelTarget::ResultPane},   // y 304
+        {610, 653, stacked, WheelTarget::ResultPane},   // client (510, 603), the last row
+        {610, 654, stacked, WheelTarget::None},         // below the client area
+        {1099, 100, stacked, WheelTarget::SourcePane},  // x 999
+        {1100, 100, stacked, WheelTarget::None},        // x 1000: right of it
+        {99, 400, stacked, WheelTarget::None},          // x -1: left of it
+        {-16, 400, stacked, WheelTarget::None},         // a monitor left of the primary one
+        {110, 60, single, WheelTarget::ResultPane},     // SourcePane hidden, 0 x 0 at (0, 0)
+        {1100, 60, single, WheelTarget::None},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(WheelGoesToSourcePane(c.lParam, c.width), c.toSource) << std::hex << c.lParam;
+    for (const Case& c : cases) {
+        const uint32_t lParam = uint32_t(uint16_t(c.x)) | uint32_t(uint16_t(c.y)) << 16;
+        EXPECT_EQ(WheelTargetAt(lParam, origin, c.layout.source, c.layout.result), c.target)
+            << c.x << ", " << c.y;
+    }
+    // The client origin may lie left of the primary monitor: (-16, 400) is then inside.
+    EXPECT_EQ(WheelTargetAt(0x0190FFF0u, Point{-200, 0}, stacked.source, stacked.result),
+              WheelTarget::ResultPane);
 }
 
 }  // namespace

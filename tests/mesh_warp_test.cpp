@@ -166,6 +166,31 @@ TEST(RenderMeshWarp, ANegativeHeightTurnsThePictureUpsideDown)
     }
 }
 
+// What the pane and the exports render: nothing while the width is below 0 (at start, or
+// after a band dragged leftwards, which RenderMeshWarp alone would mirror), the plain warp
+// for a width of 0 or more, the upside-down one for a negative height.
+TEST(RenderEditorWarp, WarpsOnlyWhatIsMarked)
+{
+    const PixelImage source = MakeCoordinateImage(12, 12);
+    MeshEditState e;
+    e.columnCurves = {Curve{{0, 0}, {0, 8}}, Curve{{8, 0}, {8, 8}}};
+    e.rowCurves = {Curve{{0, 0}, {8, 0}}, Curve{{0, 8}, {8, 8}}};
+    e.nodeGrid = LatticeGrid({0, 8}, {0, 8});
+    const SelectionRect selections[] = {{0, 0, -1, 0}, {8, 0, -8, 8}, {8, 8, -8, -8},
+                                        {0, 0, 8, 8},  {0, 8, 8, -8}, {4, 0, 0, 8}};
+    for (const SelectionRect& selection : selections) {
+        e.sourceSelection = selection;
+        PixelImage want;
+        want.Allocate(9, 9, kUntouched);
+        PixelImage got = want;
+        if (selection.width >= 0)
+            RenderMeshWarp(source.Lock(), want.Lock(), e.nodeGrid, 2, 2, selection);
+        RenderEditorWarp(source.Lock(), got.Lock(), e);
+        EXPECT_EQ(got.pixels, want.pixels) << selection.x << " " << selection.width;
+        EXPECT_EQ(CountUntouched(got), selection.width < 0 ? 81 : 0) << selection.width;
+    }
+}
+
 TEST(RenderMeshWarp, AFailedLockOrAnEmptySourceLeavesTheTargetAsItWas)
 {
     PixelImage source = MakeCoordinateImage(16, 16);

@@ -54,6 +54,22 @@ TEST(RubberBand, MovesFollowAndANewPressKeepsTheOldSize)
     EXPECT_EQ(e.sourceSelection, (SelectionRect{200, 100, 50, 20}));
 }
 
+// A band that ends without its release (a lost capture) ends at the last position it saw:
+// the press itself when no move came, which marks an empty rectangle, not the old size.
+TEST(RubberBand, RemembersTheLastPositionForAnEndWithoutRelease)
+{
+    MeshEditState e;
+    e.sourceSelection = {0, 0, 50, 20};
+    BeginRubberBand(e, {200, 100});
+    EXPECT_TRUE(EndRubberBand(e, e.lastPointer));
+    EXPECT_EQ(e.sourceSelection, (SelectionRect{200, 100, 0, 0}));
+    BeginRubberBand(e, {10, 20});
+    UpdateRubberBand(e, {110, 70});
+    UpdateRubberBand(e, {5, 90});
+    EXPECT_TRUE(EndRubberBand(e, e.lastPointer));
+    EXPECT_EQ(e.sourceSelection, (SelectionRect{10, 20, -5, 70}));
+}
+
 TEST(RubberBand, AReleaseWithoutABandChangesNothing)
 {
     const InteractionMode others[] = {InteractionMode::Idle, InteractionMode::SplitterDrag,

@@ -14,6 +14,8 @@
 
 void PaintSourcePane(HWND pane);
 void PaintResultPane(HWND pane);
+// The clear colour and the zoom label on the window, for a pane that gets no offscreen.
+void PaintWithoutOffscreen(Gdiplus::Graphics& window, uint32_t clearColor, float zoom);
 void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color, bool labels,
                 float penWidth);
 void DrawCurvePoints(Gdiplus::Graphics& graphics, const CurveSet& set);

@@ -60,6 +60,14 @@ static void DrawMeshOverlays(Gdiplus::Graphics& graphics, const EditorState& e)
     DrawCurvePoints(graphics, e.rowCurves);
 }
 
+// A pane that gets no offscreen bitmap still shows its state: its clear colour and, one to
+// one, its zoom label, drawn straight on the window instead of the stale pixels it held.
+void PaintWithoutOffscreen(Gdiplus::Graphics& window, uint32_t clearColor, float zoom)
+{
+    window.Clear(Gdiplus::Color(clearColor));
+    DrawOutlinedText(window, FormatZoomLabel(zoom).c_str(), 10, 10);
+}
+
 void PaintResultPane(HWND pane)
 {
     EditorState& e = gEditor;
@@ -70,14 +78,18 @@ void PaintResultPane(HWND pane)
     RECT client{};
     GetClientRect(pane, &client);
     // A zoom far out asks for more pixels than a paint makes, one far in or a tiny pane for
-    // none: either way there is no bitmap and the paint is skipped.
+    // none: either way there is no bitmap, and no warp or overlay is drawn.
     int32_t width = OffscreenSide(client.right, e.resultZoom);
     int32_t height = OffscreenSide(client.bottom, e.resultZoom);
-    if (!OffscreenFits(width, height))
+    if (!OffscreenFits(width, height)) {
+        PaintWithoutOffscreen(window, e.resultClearColor, e.resultZoom);
         return;
+    }
     Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
-    if (offscreen.GetLastStatus() != Gdiplus::Ok)
+    if (offscreen.GetLastStatus() != Gdiplus::Ok) {
+        PaintWithoutOffscreen(window, e.resultClearColor, e.resultZoom);
         return;
+    }
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.resultClearColor));
 

@@ -33,17 +33,28 @@ static void OnSourceLButtonDown(HWND pane, LPARAM lParam)
     SetCapture(pane);
 }
 
-static void OnSourceLButtonUp(HWND pane, LPARAM lParam)
+// What follows the end of a rubber band, whether its release or a command or a lost capture
+// ended it; a release without a rubber band keeps whatever capture there is.
+static void FinishRubberBand(HWND pane, bool ended)
 {
     EditorState& e = gEditor;
-    // a release without a rubber band keeps whatever capture there is
-    if (!EndRubberBand(e, SourcePoint(lParam)))
+    if (!ended)
         return;
     if (e.layoutMode == LayoutMode::Single)
         RelayoutProportionally();  // shows ResultPane once the width is 0 or more
     Repaint(pane);
     Repaint(e.resultPane);  // the warp depends on the rectangle
-    ReleaseCapture();
+    ReleaseOwnCapture(pane);
+}
+
+static void OnSourceLButtonUp(HWND pane, LPARAM lParam)
+{
+    FinishRubberBand(pane, EndRubberBand(gEditor, SourcePoint(lParam)));
+}
+
+void EndSourcePaneRubberBand(HWND pane)
+{
+    FinishRubberBand(pane, EndRubberBand(gEditor, gEditor.lastPointer));
 }
 
 LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -68,6 +79,8 @@ LRESULT CALLBACK SourcePaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_RBUTTONDOWN: return 0;
     case WM_RBUTTONUP: return 0;
     case WM_MOUSEWHEEL: OnPaneMouseWheel(hwnd, e.sourceZoom, wParam); return 0;
+    case WM_CAPTURECHANGED: OnCaptureLost(hwnd, reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_CANCELMODE: OnCaptureLost(hwnd, nullptr); break;  // the default handling too
     case WM_DROPFILES:
         OnPaneDropFiles(hwnd, reinterpret_cast<HDROP>(wParam), PaneImage::Source);
         return 0;
@@ -85,14 +98,20 @@ void PaintSourcePane(HWND pane)
     GetClientRect(pane, &client);
     Gdiplus::Graphics window(dc);
 
-    // a hidden pane (0 x 0 in Single layout) gets no bitmap and nothing is drawn
+    // A hidden pane (0 x 0 in Single layout) gets no bitmap, and neither does one wider or
+    // higher than an offscreen may be (the Splitter dragged far out); what shows of it is
+    // cleared and labelled all the same.
     int32_t width = OffscreenSide(client.right, 1.0f);
     int32_t height = OffscreenSide(client.bottom, 1.0f);
-    if (width == 0 || height == 0)
+    if (width == 0 || height == 0) {
+        PaintWithoutOffscreen(window, e.sourceClearColor, e.sourceZoom);
         return;
+    }
     Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
-    if (offscreen.GetLastStatus() != Gdiplus::Ok)
+    if (offscreen.GetLastStatus() != Gdiplus::Ok) {
+        PaintWithoutOffscreen(window, e.sourceClearColor, e.sourceZoom);
         return;
+    }
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.sourceClearColor));
 

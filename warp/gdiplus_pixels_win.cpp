@@ -61,8 +61,7 @@ void RenderWarpIntoBitmap(Gdiplus::Bitmap& target, const PixelImage& source, con
                         PixelFormat32bppARGB, &data) != Gdiplus::Ok)
         return;
     if (data.Scan0 && data.Stride > 0 && data.Width == width && data.Height == height) {
-        RenderMeshWarp(source.Lock(), BufferFromLock(data), e.nodeGrid, e.columnCurves.size(),
-                       e.rowCurves.size(), e.sourceSelection, 0);
+        RenderEditorWarp(source.Lock(), BufferFromLock(data), e, 0);
     }
     target.UnlockBits(&data);
 }

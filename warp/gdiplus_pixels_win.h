@@ -16,6 +16,7 @@
 // lock or the allocation fails.
 PixelImage CopyArgbPixels(Gdiplus::Bitmap* image);
 // Locks the whole target for reading and writing and renders every cell of the grid into
-// it; pixels outside the cells keep what the target held. A failed lock skips the warp.
+// it; pixels outside the cells keep what the target held. A failed lock, or nothing marked,
+// skips the warp.
 void RenderWarpIntoBitmap(Gdiplus::Bitmap& target, const PixelImage& source,
                           const MeshEditState& e);

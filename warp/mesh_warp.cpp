@@ -114,3 +114,14 @@ void RenderMeshWarp(const PixelBuffer& source, const PixelBuffer& target, const 
     for (std::thread& helper : helpers)
         helper.join();
 }
+
+// A negative height still warps, the picture turned upside down; only the width says whether
+// a rectangle is marked.
+void RenderEditorWarp(const PixelBuffer& source, const PixelBuffer& target, const MeshEditState& e,
+                      unsigned threads)
+{
+    if (e.sourceSelection.width < 0)
+        return;
+    RenderMeshWarp(source, target, e.nodeGrid, e.columnCurves.size(), e.rowCurves.size(),
+                   e.sourceSelection, threads);
+}

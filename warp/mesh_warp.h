@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "mesh/curves.h"
+#include "mesh/editing.h"
 #include "mesh/node_grid.h"
 #include "warp/quad_warp.h"
 
@@ -16,3 +17,8 @@ QuadWarpJob CellJob(const NodeGrid& grid, size_t i, size_t l, size_t columnCount
 void RenderMeshWarp(const PixelBuffer& source, const PixelBuffer& target, const NodeGrid& grid,
                     size_t columnCount, size_t rowCount, const SelectionRect& selection,
                     unsigned threads = 0);
+
+// The warp of an editing state as the program shows and exports it: none while nothing is
+// marked (a selection width below 0), otherwise RenderMeshWarp over its grid and curve counts.
+void RenderEditorWarp(const PixelBuffer& source, const PixelBuffer& target, const MeshEditState& e,
+                      unsigned threads = 0);

@@ -191,6 +191,26 @@ class Warp(unittest.TestCase):
         self.assertEqual(red_green(15, 10), (150, 200))
         self.assertEqual(target.pixels[11 * 22 + 21], 0)  # outside every cell
 
+    def test_only_a_marked_selection_is_warped(self):
+        # One cell (0, 0)-(4, 4) over a 5 x 5 source whose green is 10 y. Nothing marked
+        # (width -1, or -5 from a band dragged leftwards): no pixel written. Height -4 from
+        # y = 4: row Y samples 4 - Y, the picture upside down.
+        e = ref.Editor()
+        e.columns = [[[x, -1], [x, 5]] for x in (0, 4)]
+        e.rows = [[[-1, y], [5, y]] for y in (0, 4)]
+        ref.recompute_node_grid(e.columns, e.rows, e.grid)
+        src = ref.Image(5, 5, [0xFF000000 | (10 * y) << 8 for y in range(5) for x in range(5)])
+        for selection in ([0, 0, -1, 0], [4, 0, -5, 4]):
+            e.selection = selection
+            target = ref.Image(5, 5, [0] * 25)
+            ref.render_mesh_warp(src, target, e)
+            self.assertEqual(target.pixels, [0] * 25)
+        e.selection = [0, 4, 4, -4]
+        target = ref.Image(5, 5, [0] * 25)
+        ref.render_mesh_warp(src, target, e)
+        self.assertEqual([(target.pixels[y * 5 + 2] >> 8) & 0xFF for y in range(5)],
+                         [40, 30, 20, 10, 0])
+
 class Files(unittest.TestCase):
     def test_png_round_trip(self):
         with tempfile.TemporaryDirectory() as d:

@@ -138,20 +138,24 @@ class Editor:
         self.drag_row = 0
         self.drag_column = 0
         self.press = [-1, 0]
+        self.stroke_family = COLUMNS
 
-    def active_set(self):
-        return self.columns if self.family == COLUMNS else self.rows
+    def family_set(self, family):
+        return self.columns if family == COLUMNS else self.rows
 
     def begin_stroke(self, p):
         if self.mode in (STROKE, NODE_DRAG):
             return
-        self.active_set().append([list(p)])
+        self.family_set(self.family).append([list(p)])
+        self.stroke_family = self.family
         self.mode = STROKE
 
     def extend_stroke(self, p):
-        if self.mode != STROKE or not self.active_set():
+        # a family key during the stroke counts from the next stroke on
+        curves = self.family_set(self.stroke_family)
+        if self.mode != STROKE or not curves:
             return
-        curve = self.active_set()[-1]
+        curve = curves[-1]
         n = len(curve)
         if n >= 3 and distance(p[0] - curve[n - 2][0], p[1] - curve[n - 2][1]) < THINNING_DISTANCE:
             curve.pop()
@@ -400,8 +404,9 @@ def warp_quad(src, target, sl, st, sr, sb, p0, p1, p2, p3):
 
 
 def render_mesh_warp(src, target, editor):
+    """The warp as the program shows and exports it: none while the selection's width is below 0."""
     row_count, col_count = len(editor.rows), len(editor.columns)
-    if row_count < 2:
+    if row_count < 2 or editor.selection[2] < 0:
         return
     sx, sy, sw, sh = (float(v) for v in editor.selection)
     grid = editor.grid

@@ -148,7 +148,10 @@ int wmain(int argc, wchar_t** argv)
     std::wstring tooLong = gData + std::wstring(300, L'x') + L".png";
 
     e.sourceSelection = SelectionRect{12, 34, 56, 78};
+    ValidateRect(e.resultPane, nullptr);
     SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop(three, POINT{5, 6})), 0);
+    Expect(GetUpdateRect(e.resultPane, nullptr, FALSE) != FALSE,
+           "SourcePane: a drop repaints ResultPane too, whose warp is of the new source");
     Expect(SameAsPicture(e.sourceImage.get(), c),
            "SourcePane: of three dropped files the third stays");
     Expect(SamePixels(e.sourcePixels, c),

@@ -172,8 +172,7 @@ int Run(const std::vector<std::string>& args)
             return 1;
         }
         const PixelImage& constSource = source;
-        RenderMeshWarp(constSource.Lock(), target.Lock(), e.nodeGrid, e.columnCurves.size(),
-                       e.rowCurves.size(), e.sourceSelection, 0);
+        RenderEditorWarp(constSource.Lock(), target.Lock(), e, 0);  // none with nothing marked
         clock.Mark("render");
 
         if (!EncodePngConsuming(target, png)) {

@@ -27,6 +27,9 @@ bool LoadScene(const std::string& name, SceneData& scene);
 
 bool IsRedish(uint32_t rgb);
 bool IsGreenish(uint32_t rgb);
+// A pane painted without an offscreen: `colour` below the zoom label's rows, in the first
+// `width` columns, and the label's white halo on them.
+bool ClearedWithLabel(const Image& pane, uint32_t colour, int width);
 // Whether any pixel of the box (inclusive) satisfies pred.
 bool AnyIn(const Image& image, int x0, int y0, int x1, int y1, bool (*pred)(uint32_t));
 
@@ -59,6 +62,7 @@ int CaseCopy3x2();
 int CasePasteText();
 int CaseSaveCancel();
 int CaseKeysCopy();
+int CaseKeysMidstroke();
 
 int CaseBench();
 int CaseDemo();

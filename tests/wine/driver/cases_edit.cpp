@@ -129,7 +129,7 @@ int CaseRubberZoom()
     Screenshot("rubber-zoom-rectangle");
 
     // The worked example: a press at (101, 51) and a release at (31, 21) give origin
-    // (51, 26) and size -36 x -16, seen through the warp of a 2 x 2 mesh.
+    // (51, 26) and size -36 x -16, which the renderer takes from the scene file.
     RubberBand(app, POINT{101, 51}, POINT{31, 21});
     CHECK(RedPixels(CaptureClient(app.source)) == 0,
           "a rectangle with negative width is drawn at zoom 1.9487");
@@ -139,10 +139,25 @@ int CaseRubberZoom()
         Key(app, 'T');
         Stroke(app, {{60, 80}, {440, 80}});
         Stroke(app, {{60, 260}, {440, 260}});
-        // Nothing counts as marked with a negative width: the pane shows no warp, the
-        // export warps the mirrored rectangle all the same.
-        CheckResultPane(app, scene.expected, scene.mesh, "rubber-zoom", false);
+        // Nothing counts as marked with a negative width: neither the pane nor the export
+        // shows a warp, not even the mirrored rectangle.
+        long written = 0;
+        for (uint32_t v : scene.expected.pixels)
+            written += (v >> 24) != 0;
+        CHECK(written == 0, "the renderer warps %ld pixels with nothing marked", written);
+        CheckResultPane(app, scene.expected, scene.mesh, "rubber-zoom");
         CheckCopyEquals(app, scene.expected, "rubber-zoom");
+        // The same mesh warps again once a rectangle is marked rightwards.
+        RubberBand(app, POINT{31, 21}, POINT{101, 51});
+        std::vector<uint8_t> block;
+        Image copied;
+        std::string why;
+        if (CopyResult(app, block) && CHECK(DibToImage(block, copied, why), "%s", why.c_str())) {
+            long coloured = 0;
+            for (uint32_t v : copied.pixels)
+                coloured += Rgb(v) != kBlack;
+            CHECK(coloured > 10000, "only %ld pixels are warped with a rectangle marked", coloured);
+        }
     }
     Screenshot("rubber-zoom");
     app.CloseAndCheck();
@@ -167,73 +182,74 @@ int CaseWheelRouting()
         return 1;
     RubberBand(app, POINT{60, 80}, POINT{260, 200});
     Stroke(app, {{300, 60}, {300, 300}});
-    int W = BoxOf(app, app.source).w;
+    POINT source = app.ClientOrigin(app.source);
+    POINT bar = app.ClientOrigin(app.splitter);
     POINT result = app.ClientOrigin(app.result);
-    Note("SourcePane client width %d, ResultPane client origin on screen (%ld, %ld)", W, result.x,
-         result.y);
+    Note("client origins on screen: SourcePane (%ld, %ld), Splitter (%ld, %ld), ResultPane (%ld, "
+         "%ld)",
+         source.x, source.y, bar.x, bar.y, result.x, result.y);
     auto sourceLeftEdgeAt = [&](int x) {
         return IsRedish(Rgb(CaptureClient(app.source).At(x, 140)));
     };
     auto resultColumn = [&] { return GreenColumnNear(CaptureClient(app.result), 200, 250, 450); };
-    CHECK(sourceLeftEdgeAt(60) && std::abs(resultColumn() - 300) <= 2,
-          "the starting picture is not as drawn");
+    auto unchanged = [&](int edge, int column) {
+        return sourceLeftEdgeAt(edge) && std::abs(resultColumn() - column) <= 2;
+    };
+    CHECK(unchanged(60, 300), "the starting picture is not as drawn");
 
-    // Over ResultPane, but the screen x is below SourcePane's width: SourcePane zooms.
+    // Over ResultPane, in Stacked right below SourcePane and within its width: ResultPane
+    // zooms (300 * 1.1 = 330) and SourcePane does not.
     Wheel(app, -120, result.x + 10, result.y + 100);
-    CHECK(sourceLeftEdgeAt(66) && !sourceLeftEdgeAt(60),
-          "a wheel message at screen x %ld (< %d) over ResultPane did not zoom SourcePane to 1.1 "
-          "(edge at 66)",
-          result.x + 10, W);
-    CHECK(std::abs(resultColumn() - 300) <= 2, "that wheel message changed ResultPane's zoom");
-
-    // Screen x at SourcePane's width or beyond: ResultPane zooms (300 * 1.1 = 330).
-    Wheel(app, -120, W, result.y + 100);
     int column = resultColumn();
-    CHECK(column >= 328 && column <= 333,
-          "a wheel message at screen x %d did not zoom ResultPane to 1.1 (column "
-          "at %d, expected about 330)",
-          W, column);
-    CHECK(sourceLeftEdgeAt(66), "that wheel message changed SourcePane's zoom");
+    CHECK(column >= 328 && column <= 333 && sourceLeftEdgeAt(60),
+          "a wheel message over ResultPane at screen (%ld, %ld) did not zoom ResultPane alone "
+          "to 1.1 (column at %d, expected about 330)",
+          result.x + 10, result.y + 100, column);
 
-    // A monitor left of the primary one: the negative x is a large unsigned word.
-    Wheel(app, -120, -16, result.y + 100);
-    column = resultColumn();
-    CHECK(column >= 360 && column <= 366,
-          "a wheel message at screen x -16 did not reach ResultPane (column at "
-          "%d, expected about 363)",
-          column);
-    CHECK(sourceLeftEdgeAt(66), "the wheel message at screen x -16 changed SourcePane's zoom");
+    // Over SourcePane: SourcePane zooms (the rectangle's left edge 60 * 1.1 = 66).
+    Wheel(app, -120, source.x + 20, source.y + 100);
+    CHECK(unchanged(66, column),
+          "a wheel message over SourcePane did not zoom SourcePane alone to 1.1 (edge at 66)");
 
-    // +120 zooms out: 1.1f / 1.1f is exactly 1.
-    Wheel(app, 120, result.x + 5, result.y + 5);
-    CHECK(sourceLeftEdgeAt(60), "a +120 wheel message did not zoom SourcePane back to 1.0");
-    // +60 is a quotient of 0: it zooms in.
-    Wheel(app, 60, result.x + 5, result.y + 5);
-    CHECK(sourceLeftEdgeAt(66), "a +60 wheel message did not zoom SourcePane in to 1.1");
-    Wheel(app, 120, result.x + 5, result.y + 5);
-
-    // The same place inside the window routes differently once the window has moved.
-    POINT inside{W - 100, 100};  // ResultPane client position
-    POINT screen{result.x + inside.x, result.y + inside.y};
-    Wheel(app, -120, screen.x, screen.y);
-    CHECK(sourceLeftEdgeAt(66),
-          "ResultPane position (%ld, %ld) at screen x %ld did not go to SourcePane", inside.x,
-          inside.y, screen.x);
-    Wheel(app, 120, screen.x, screen.y);
+    // Over the Splitter, left of the window, beyond its right edge and below it: no pane.
     RECT frame{};
     GetWindowRect(app.main, &frame);
-    PlaceMainWindow(app, frame.left + 150, frame.top, frame.right - frame.left,
-                    frame.bottom - frame.top);
+    const POINT nowhere[] = {{bar.x + 100, bar.y + 2},
+                             {-16, result.y + 100},
+                             {frame.right + 30, source.y + 100},
+                             {result.x + 10, frame.bottom + 5}};
+    for (POINT p : nowhere) {
+        Wheel(app, -120, p.x, p.y);
+        CHECK(unchanged(66, column), "a wheel message at screen (%ld, %ld) zoomed a pane", p.x,
+              p.y);
+    }
+
+    // +120 zooms out: 1.1f / 1.1f is exactly 1. +60 is a quotient of 0: it zooms in.
+    Wheel(app, 120, source.x + 5, source.y + 5);
+    CHECK(sourceLeftEdgeAt(60), "a +120 wheel message did not zoom SourcePane back to 1.0");
+    Wheel(app, 60, source.x + 5, source.y + 5);
+    CHECK(sourceLeftEdgeAt(66), "a +60 wheel message did not zoom SourcePane in to 1.1");
+    Wheel(app, 120, source.x + 5, source.y + 5);
+
+    // The pointer counts in MainWindow's client coordinates: once the window has moved, the
+    // same place inside it goes to the same pane.
+    POINT inside{200, 100};  // ResultPane client position
+    PlaceMainWindow(app, frame.left + 150, frame.top + 20, frame.right - frame.left - 150,
+                    frame.bottom - frame.top - 20);
     result = app.ClientOrigin(app.result);
-    screen = POINT{result.x + inside.x, result.y + inside.y};
     int before = resultColumn();
-    Wheel(app, 120, screen.x, screen.y);
+    Wheel(app, 120, result.x + inside.x, result.y + inside.y);
     column = resultColumn();
     CHECK(sourceLeftEdgeAt(60) && column < before - 20,
-          "after moving the window 150 pixels right, ResultPane position (%ld, %ld) at screen x "
-          "%ld did not go to "
-          "ResultPane (column %d before, %d after)",
-          inside.x, inside.y, screen.x, before, column);
+          "after moving the window, ResultPane position (%ld, %ld) at screen (%ld, %ld) did not "
+          "go to ResultPane (column %d before, %d after)",
+          inside.x, inside.y, result.x + inside.x, result.y + inside.y, before, column);
+    source = app.ClientOrigin(app.source);
+    Wheel(app, -120, source.x + inside.x, source.y + inside.y);
+    CHECK(unchanged(66, column),
+          "after moving the window, SourcePane position (%ld, %ld) did not "
+          "go to SourcePane alone",
+          inside.x, inside.y);
     Screenshot("wheel-routing");
     app.CloseAndCheck();
     return 0;
@@ -311,11 +327,11 @@ int CaseResultZoom()
     if (!StartWithCoordsPicture(app))
         return 1;
     RubberBand(app, POINT{20, 20}, POINT{220, 170});
-    int W = BoxOf(app, app.source).w;
     POINT result = app.ClientOrigin(app.result);
+    const POINT over{result.x + 600, result.y + 50};  // ResultPane under the pointer
     for (int i = 0; i < 6; ++i)
-        Wheel(app, -120, W + 1, result.y + 50);
-    Wheel(app, 60, W + 1, result.y + 50);
+        Wheel(app, -120, over.x, over.y);
+    Wheel(app, 60, over.x, over.y);
     Stroke(app, {{200, 60}, {205, 200}, {198, 360}});
     Stroke(app, {{900, 50}, {910, 210}, {895, 365}});
     Key(app, 'T');
@@ -345,7 +361,7 @@ int CaseResultZoom()
     Screenshot("result-zoom");
     // The exports are independent of the zoom: one pixel per canvas pixel.
     CheckCopyEquals(app, scene.expected, "result-zoom");
-    Wheel(app, 120, W + 1, result.y + 50);
+    Wheel(app, 120, over.x, over.y);
     CheckSaveEquals(app, scene.expected, "result-zoom.png", "result-zoom (after zooming out)");
     app.CloseAndCheck();
     return 0;
@@ -495,8 +511,10 @@ int CaseThresholds()
 
 // Hundreds of wheel notches on both panes: positions, offscreen sizes and the drawn source
 // leave every range; the program must go on answering and end normally. The notches out
-// are turned in Single layout with nothing marked, so ResultPane is hidden; the notches in
-// with both panes shown, each pane painting after each of its notches.
+// are turned in Single layout with nothing marked, so ResultPane is hidden and its notches
+// are sent to it straight (MainWindow passes the wheel only to a pane under the pointer); the
+// notches in with both panes shown, each pane painting after each of its notches. Far out
+// and far in ResultPane gets no offscreen, and shows black and its zoom label.
 int CaseExtremeZoom()
 {
     App app;
@@ -505,20 +523,21 @@ int CaseExtremeZoom()
     Stroke(app, {{50, 50}, {300, 200}});
     Key(app, 'P');  // Single, nothing marked: SourcePane only
     POINT source = app.ClientOrigin(app.source);
-    const int farX = 10000;  // a screen x beyond SourcePane's width: ResultPane's wheel
     for (int i = 0; i < 260; ++i) {
-        Wheel(app, 120, farX, 10);
+        Send(app.result, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
         Wheel(app, 120, source.x + 5, source.y + 5);
     }
     // At zoom 1.1^-260 every position saturates: the band is (2^31 - 1, 2^31 - 1) with
-    // width and height 0, marked, so Single now shows ResultPane.
+    // width and height 0, marked, so Single now shows ResultPane, where SourcePane was.
     RubberBand(app, POINT{10, 10}, POINT{300, 200});
     CHECK(BoxOf(app, app.result).w > 0,
           "ResultPane is not shown after marking a rectangle in Single");
     Stroke(app, {{100, 100}, {200, 150}, {-30, -40}});  // far beyond 32-bit canvas pixels
     int before = gFailures;
-    CaptureClient(app.result);
+    Image farOut = CaptureClient(app.result);
     CHECK(gFailures == before, "ResultPane did not paint at zoom 1.1^-260");
+    CHECK(ClearedWithLabel(farOut, kBlack, farOut.width),
+          "ResultPane at zoom 1.1^-260 (no offscreen) is not black with its zoom label");
     DWORD seq = ClipboardSequence();
     PostKey(app, 'C');
     Pump(1000);
@@ -559,7 +578,9 @@ int CaseExtremeZoom()
     Note("slowest notch and paint from 1.1^-260 to 1.1^200: ResultPane %.0f ms, SourcePane %.0f ms",
          slowest[0], slowest[1]);
     CaptureClient(app.source);
-    CaptureClient(app.result);
+    // 1.1^200 = 1.9e8: a side of the offscreen would be under one pixel.
+    CHECK(ClearedWithLabel(CaptureClient(app.result), kBlack, 1 << 30),
+          "ResultPane at zoom 1.1^200 (no offscreen) is not black with its zoom label");
     Stroke(app, {{100, 100}, {200, 150}});
     RubberBand(app, POINT{10, 10}, POINT{300, 200});
     Key(app, 'W');

@@ -231,3 +231,83 @@ int CaseKeysCopy()
     app.CloseAndCheck();
     return 0;
 }
+
+// Keys during a stroke or a node drag: H counts from the next stroke on, and C, S, W, the
+// menu's copy and Delete first end the stroke or drag as its release at the last position
+// would, so each export is what vorlin-render computes for the scene the user meant; the
+// moves and the release that come after an ended stroke or drag change nothing.
+int CaseKeysMidstroke()
+{
+    SceneData copied, saved, refined, menu;
+    if (!LoadScene("wine-midstroke_copy", copied) || !LoadScene("wine-midstroke_save", saved) ||
+        !LoadScene("wine-midstroke_refine", refined) || !LoadScene("wine-midstroke_menu", menu))
+        return 1;
+    App app;
+    if (!StartWithCoordsPicture(app))
+        return 1;
+    auto press = [&](UINT msg, int x, int y) {
+        const WPARAM buttons = msg == WM_LBUTTONDOWN   ? MK_LBUTTON
+                               : msg == WM_RBUTTONDOWN ? MK_RBUTTON
+                                                       : 0;
+        Send(app.result, msg, buttons, PackPoint(x, y));
+    };
+    RubberBand(app, POINT{40, 30}, POINT{280, 210});
+    Stroke(app, {{100, 60}, {104, 150}, {98, 250}, {102, 330}});
+    Stroke(app, {{420, 50}, {430, 180}, {415, 320}});
+    Key(app, 'T');
+    Stroke(app, {{60, 80}, {180, 85}, {340, 90}, {470, 85}});
+
+    // The second row with H and then C pressed while it is drawn.
+    press(WM_LBUTTONDOWN, 50, 305);
+    press(WM_MOUSEMOVE, 180, 290);
+    Key(app, 'H');  // the rest of the stroke stays in the row it began
+    press(WM_MOUSEMOVE, 340, 295);
+    press(WM_MOUSEMOVE, 470, 300);
+    CheckCopyEquals(app, copied.expected, "C during a stroke");
+    press(WM_MOUSEMOVE, 300, 320);
+    press(WM_LBUTTONUP, 300, 320);
+    CheckCopyEquals(app, copied.expected, "C after the moves and release that followed");
+
+    // H took effect at the end of that stroke: this one is a column. Then S during a node
+    // drag: the node is saved where the last move put it.
+    press(WM_LBUTTONDOWN, 260, 40);
+    press(WM_MOUSEMOVE, 255, 200);
+    press(WM_MOUSEMOVE, 265, 335);
+    press(WM_LBUTTONUP, 265, 335);
+    press(WM_RBUTTONDOWN, 256, 89);
+    press(WM_MOUSEMOVE, 270, 105);
+    press(WM_MOUSEMOVE, 276, 112);
+    CheckSaveEquals(app, saved.expected, "midstroke-save.png", "S during a node drag");
+    press(WM_MOUSEMOVE, 320, 150);
+    press(WM_RBUTTONUP, 320, 150);
+
+    // W during a stroke: the stroke ends, then the mesh is refined with it.
+    press(WM_LBUTTONDOWN, 340, 45);
+    press(WM_MOUSEMOVE, 345, 190);
+    press(WM_MOUSEMOVE, 338, 330);
+    Key(app, 'W');
+    press(WM_MOUSEMOVE, 300, 300);
+    press(WM_LBUTTONUP, 300, 300);
+    CheckCopyEquals(app, refined.expected, "W during a stroke");
+
+    // The menu's copy during a node drag with no move: the node goes to the press.
+    press(WM_RBUTTONDOWN, 302, 197);
+    CheckCopyEquals(app, menu.expected, "the menu's copy during a node drag", kCopyByMenu);
+    press(WM_RBUTTONUP, 330, 230);
+    CheckCopyEquals(app, menu.expected, "C after the release that followed");
+
+    // Delete during a stroke: the stroke ends, then everything is cleared, and the moves
+    // after it draw nothing: the copy is the 2 x 2 canvas of no curves.
+    press(WM_LBUTTONDOWN, 100, 100);
+    press(WM_MOUSEMOVE, 150, 200);
+    Key(app, VK_DELETE);
+    press(WM_MOUSEMOVE, 200, 250);
+    press(WM_LBUTTONUP, 200, 250);
+    Image blank;
+    blank.width = blank.height = 2;
+    blank.pixels.assign(4, 0);
+    CheckCopyEquals(app, blank, "Delete during a stroke");
+    Screenshot("keys-midstroke");
+    app.CloseAndCheck();
+    return 0;
+}

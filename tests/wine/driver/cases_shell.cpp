@@ -104,6 +104,19 @@ bool IsGreenish(uint32_t rgb)
     return (rgb >> 8 & 255) > 180 && (rgb >> 16 & 255) < 90 && (rgb & 255) < 90;
 }
 
+// The zoom label lies within the top 45 rows; a long one may reach past the usual label box.
+bool ClearedWithLabel(const Image& pane, uint32_t colour, int width)
+{
+    bool halo = false;
+    for (int y = 0; y < pane.height; ++y)
+        for (int x = 0; x < pane.width && x < width; ++x) {
+            if (y > 45 && Rgb(pane.At(x, y)) != colour)
+                return false;
+            halo |= y <= 45 && Rgb(pane.At(x, y)) == kWhite;
+        }
+    return halo;
+}
+
 bool AnyIn(const Image& image, int x0, int y0, int x1, int y1, bool (*pred)(uint32_t))
 {
     for (int y = y0; y <= y1; ++y)
@@ -368,6 +381,13 @@ int CaseSplitter()
     DragSplitter(app, POINT{1, 300}, (mainScreen.x - 25) - (barScreen.x + 1), 0);
     CheckSideBySide(app, (int(c.cx) - 4) / 2,
                     "SideBySide, after dragging the bar past the left edge");
+    // Far past the right edge in one move: SourcePane is wider than an offscreen may be, and
+    // what shows of it is its green and its zoom label, not ResultPane's black that lay there.
+    DragSplitter(app, POINT{1, 300}, 20000, 0, 1);
+    CHECK(BoxOf(app, app.source).w > 16384, "SourcePane is only %d wide after the drag",
+          BoxOf(app, app.source).w);
+    CHECK(ClearedWithLabel(CaptureClient(app.source), kSourceGreen, int(c.cx)),
+          "SourcePane wider than an offscreen does not show green and its zoom label");
     Screenshot("splitter");
     app.CloseAndCheck();
     return 0;

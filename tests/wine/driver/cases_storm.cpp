@@ -12,9 +12,11 @@ namespace {
 constexpr UINT kMenuCopy = 32773;  // the Edit menu's items
 constexpr UINT kMenuPaste = 32775;
 
-// Both panes' zooms, followed exactly: a wheel message goes to SourcePane when the low word
-// of its position, read unsigned, is below SourcePane's client width, else to ResultPane;
-// a quotient delta / 120 above 0 divides by the float 1.1, any other multiplies.
+// Both panes' zooms, followed exactly: a wheel message goes to the pane whose rectangle holds
+// its position (the signed 16-bit screen coordinates taken into MainWindow's client area),
+// to none over the Splitter or outside both panes; a quotient delta / 120 above 0 divides by
+// the float 1.1, any other multiplies, and a step that would leave the normal floats is not
+// taken.
 struct Zooms {
     float source = 1.0f;
     float result = 1.0f;
@@ -27,24 +29,44 @@ int SourceClientWidth(App& app)
     return r.right;
 }
 
-void SendWheel(App& app, Zooms& zooms, int delta, int screenX, int screenY)
+float* PaneZoomUnder(App& app, Zooms& zooms, int screenX, int screenY)
 {
-    const bool toSource = int(WORD(int16_t(screenX))) < SourceClientWidth(app);
-    Wheel(app, delta, screenX, screenY);
-    float& zoom = toSource ? zooms.source : zooms.result;
-    if (int16_t(delta) / 120 > 0)
-        zoom = zoom / 1.1f;
-    else
-        zoom = zoom * 1.1f;
+    POINT p{int16_t(screenX), int16_t(screenY)};
+    ScreenToClient(app.main, &p);
+    for (HWND pane : {app.source, app.result}) {
+        const PaneBox b = BoxOf(app, pane);
+        if (p.x >= b.x && p.x < b.x + b.w && p.y >= b.y && p.y < b.y + b.h)
+            return pane == app.source ? &zooms.source : &zooms.result;
+    }
+    return nullptr;
 }
 
-// Notches in or out until the zoom is as near 1 as whole notches bring it.
+void Step(float& zoom, int delta)
+{
+    const float next = int16_t(delta) / 120 > 0 ? zoom / 1.1f : zoom * 1.1f;
+    if (std::isnormal(next))
+        zoom = next;
+}
+
+void SendWheel(App& app, Zooms& zooms, int delta, int screenX, int screenY)
+{
+    float* zoom = PaneZoomUnder(app, zooms, screenX, screenY);
+    Wheel(app, delta, screenX, screenY);
+    if (zoom)
+        Step(*zoom, delta);
+}
+
+// Notches in or out until the zoom is as near 1 as whole notches bring it, sent to the pane
+// itself: a pane zooms on every wheel message it gets, wherever the pointer is.
 void ZoomBackToOne(App& app, Zooms& zooms, bool source)
 {
-    const int x = source ? 0 : 0xFFFF;  // 0 is in SourcePane while it has a width
     float& zoom = source ? zooms.source : zooms.result;
-    for (int i = 0; i < 2000 && (zoom > 1.05f || zoom < 1.0f / 1.05f); ++i)
-        SendWheel(app, zooms, zoom > 1.0f ? 120 : -120, x, 10);
+    for (int i = 0; i < 2000 && (zoom > 1.05f || zoom < 1.0f / 1.05f); ++i) {
+        const int delta = zoom > 1.0f ? 120 : -120;
+        Send(source ? app.source : app.result, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(int16_t(delta))),
+             0);
+        Step(zoom, delta);
+    }
 }
 
 struct Storm {
@@ -129,10 +151,9 @@ struct Storm {
         // Every zoom is reachable, but a walk that wanders far out makes each paint of
         // ResultPane large and slow; the extremes have their own case. Past 1.1^-12 or
         // 1.1^30 the direction turns back toward 1.
-        const bool toSource = int(WORD(int16_t(x))) < SourceClientWidth(app);
-        const float zoom = toSource ? zooms.source : zooms.result;
+        const float* zoom = PaneZoomUnder(app, zooms, x, y);
         const bool out = int16_t(delta) / 120 > 0;
-        if ((out && zoom < 0.32f) || (!out && zoom > 17.4f))
+        if (zoom && ((out && *zoom < 0.32f) || (!out && *zoom > 17.4f)))
             delta = out ? -120 : 120;
         std::snprintf(what, sizeof what, "wheel %d at (%d, %d)", delta, x, y);
         SendWheel(app, zooms, delta, x, y);

@@ -133,7 +133,9 @@ bool PutTextOnClipboard(const wchar_t* text);
 DWORD ClipboardSequence();
 // Reads the CF_DIB block; false when the clipboard holds none.
 bool ReadClipboardDib(std::vector<uint8_t>& block);
-// Posts key C (or the given key) and waits until the clipboard changes; reads the block.
+// Posts key C (or the given key, or with kCopyByMenu the Edit menu's copy command) and waits
+// until the clipboard changes; reads the block.
+inline constexpr UINT kCopyByMenu = 0x10000;
 bool CopyResult(App& app, std::vector<uint8_t>& block, UINT vk = 'C');
 // The block as an image (rows flipped to top-down), alpha byte kept; false when malformed.
 bool DibToImage(const std::vector<uint8_t>& block, Image& image, std::string& why);
@@ -174,15 +176,14 @@ struct SceneMesh {
 bool ReplayScript(App& app, const std::string& unixPath);
 bool LoadMesh(const std::string& unixPath, SceneMesh& mesh);
 
-// Compares the copied block and the saved PNG with the expected export image.
-bool CheckCopyEquals(App& app, const Image& expected, const char* what);
+// Compares the copied block (copied by key C, or by vk as CopyResult takes it) and the saved
+// PNG with the expected export image.
+bool CheckCopyEquals(App& app, const Image& expected, const char* what, UINT vk = 'C');
 bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileName,
                      const char* what);
 // Compares ResultPane's pixels at zoom 1 with the expected warp and the mesh's overlays.
-// The pane shows the warp only while a rectangle is marked (width 0 or more); the export
-// renders the selection whatever it holds, so warpShown says which one applies.
-bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what,
-                     bool warpShown = true);
+// The pane shows what the export holds: no warp at all while nothing is marked.
+bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what);
 
 // ---- colours the program draws -----------------------------------------------------------
 

@@ -189,11 +189,11 @@ static bool CheckDibHeader(const std::vector<uint8_t>& block, int w, int h, cons
     return same && block.size() == wantSize;
 }
 
-bool CheckCopyEquals(App& app, const Image& expected, const char* what)
+bool CheckCopyEquals(App& app, const Image& expected, const char* what, UINT vk)
 {
     int before = gFailures;
     std::vector<uint8_t> block;
-    if (!CopyResult(app, block))
+    if (!CopyResult(app, block, vk))
         return false;
     Image got;
     std::string why;
@@ -294,8 +294,7 @@ constexpr int kLabelHeight = 32;
 
 }  // namespace
 
-bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what,
-                     bool warpShown)
+bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what)
 {
     int before = gFailures;
     Image shot = CaptureClient(app.result);
@@ -340,7 +339,7 @@ bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, con
                 continue;
             ++compared;
             uint32_t e = expected.At(x, y);
-            uint32_t want = (e >> 24) == 0 || !warpShown ? kBlack : Rgb(e);
+            uint32_t want = (e >> 24) == 0 ? kBlack : Rgb(e);
             if (Rgb(shot.At(x, y)) != want && bad++ == 0)
                 bx = x, by = y, bg = Rgb(shot.At(x, y)), bw = want;
         }

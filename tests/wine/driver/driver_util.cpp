@@ -494,7 +494,10 @@ bool ReadClipboardDib(std::vector<uint8_t>& block)
 bool CopyResult(App& app, std::vector<uint8_t>& block, UINT vk)
 {
     DWORD before = ClipboardSequence();
-    PostKey(app, vk);
+    if (vk == kCopyByMenu)
+        PostMessageW(app.main, WM_COMMAND, 32773, 0);
+    else
+        PostKey(app, vk);
     if (!Check(WaitFor([&] { return ClipboardSequence() != before; }, 10000),
                "key 0x%x did not change the clipboard within 10 s", vk))
         return false;

@@ -42,6 +42,7 @@ constexpr Case kCases[] = {
     {"paste-text", CasePasteText},
     {"save-cancel", CaseSaveCancel},
     {"keys-copy", CaseKeysCopy},
+    {"keys-midstroke", CaseKeysMidstroke},
     {"bench", CaseBench},
     {"demo", CaseDemo},
     {"storm", CaseStorm},
