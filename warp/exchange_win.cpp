@@ -7,11 +7,16 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <string>
 
 #include "warp/dib_block.h"
+#include "warp/file_replace.h"
 #include "warp/gdiplus_pixels_win.h"
 
 namespace {
+
+// The longest path the system's file functions take, in UTF-16 units.
+constexpr DWORD kLongestPath = 32768;
 
 // Open for the lifetime of the guard; a failed open is not examined, so the clipboard
 // calls in between simply fail.
@@ -145,23 +150,29 @@ void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
     if (!target)
         return;
 
-    wchar_t path[260] = {};
+    // Room for a path of any length the system takes: a name that does not fit would make
+    // the dialog fail as if cancelled.
+    std::wstring path(kLongestPath, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = nullptr;  // no owner: MainWindow stays live while the dialog is open
     dialog.lpstrFilter = L"なんでも\0*.*\0\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = 260;
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = kLongestPath;
     dialog.lpstrInitialDir = L"";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_SHOWHELP | OFN_NOLONGNAMES;
     // Success with an empty name happens when MainWindow is destroyed while the dialog is
     // open; there is nothing to save to, so it counts as a cancel.
     if (!GetSaveFileNameW(&dialog) || path[0] == L'\0')
         return;
+    path.resize(std::wcslen(path.c_str()));
 
     CLSID png;
     if (!FindEncoderClsid(L"image/png", png))
         return;
-    // the path exactly as returned; a failure stays in the status
-    target->Save(path, &png, nullptr);
+    // The path exactly as returned. The encoder writes a new file beside it, which replaces
+    // the chosen one only when complete: a failure part-way leaves the old file whole.
+    ReplaceFileWith(path, [&](const std::filesystem::path& partial) {
+        return target->Save(partial.c_str(), &png, nullptr) == Gdiplus::Ok;
+    });
 }

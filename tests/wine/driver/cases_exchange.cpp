@@ -5,6 +5,35 @@
 
 #include "cases.h"
 
+static bool WriteTextFile(const std::string& unixPath, const std::string& text)
+{
+    HANDLE file = CreateFileW(WinPath(unixPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
+              written == text.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// The names of the files a pattern (a Unix path with wildcards in its last part) matches,
+// separated by spaces.
+static std::string FilesMatching(const std::string& pattern)
+{
+    std::string names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(WinPath(pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names += Narrow(found.cFileName) + " ";
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
 // replay SCENE: pastes the source, marks the selection, plays the actions, then copies
 // and saves and compares both with the renderer's image.
 int CaseReplay()
@@ -47,16 +76,21 @@ int CaseCopyEmpty()
             for (uint32_t v : got.pixels)
                 CHECK(Rgb(v) == kBlack, "a pixel of the empty copy is 0x%06X, not black", Rgb(v));
     }
+    // The name is taken by an earlier, longer file: the dialog asks, and the PNG replaces it
+    // whole, leaving no file of another name behind.
     std::string plain = OutPath("no_extension");
-    DeleteFileW(WinPath(plain).c_str());
     DeleteFileW(WinPath(plain + ".png").c_str());
+    CHECK(WriteTextFile(plain, std::string(400, 'e')), "cannot write %s", plain.c_str());
     if (SaveThroughDialog(app, WinPath(plain), plain)) {
         CHECK(!FileExists(plain + ".png"), "an extension was added to the typed name");
         Image got;
-        if (CHECK(LoadPng(plain, got), "the file saved as 'no_extension' is not a PNG"))
+        if (CHECK(WaitFor([&] { return LoadPng(plain, got); }, 5000),
+                  "the file saved as 'no_extension' is not a PNG"))
             CHECK(got.width == 2 && got.height == 2 && got.pixels == blank.pixels,
                   "the empty save is %dx%d, first pixel 0x%08X; expected 2 x 2 all transparent",
                   got.width, got.height, got.pixels.empty() ? 0u : got.pixels[0]);
+        CHECK(FilesMatching(OutPath("*.tmp")).empty(), "the save left %s behind",
+              FilesMatching(OutPath("*.tmp")).c_str());
     }
     // A relative name lands in the program's current folder (the case folder here).
     std::string relative = OutPath("relative.png");
