@@ -20,14 +20,13 @@ void SetTranslucency(HWND main, bool on)
     }
 }
 
-// A clipboard bitmap becomes SourceImage; with no bitmap on the clipboard nothing changes.
+// A clipboard bitmap becomes SourceImage; with none on the clipboard, or one that does not
+// convert, nothing changes.
 static void PasteSource(HWND main)
 {
     EditorState& e = gEditor;
-    ClipboardPaste paste = PasteBitmapFromClipboard(main);
-    if (!paste.found)
+    if (!ReplacePaneImage(PaneImage::Source, PasteBitmapFromClipboard(main)))
         return;
-    ReplacePaneImage(PaneImage::Source, std::move(paste.image));
     Repaint(e.sourcePane);
     Repaint(e.resultPane);
 }

@@ -45,6 +45,7 @@ void ReleaseEditorImages();
 
 // The image each picture pane shows: SourceImage in SourcePane, BackdropImage in ResultPane.
 enum class PaneImage { Source, Backdrop };
-// Makes `image` the pane's image, destroying the one it replaces; SourceImage is converted
-// once into the ARGB pixels the warp reads. Nothing is repainted.
-void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image);
+// Makes `image` (a whole one) the pane's image, destroying the one it replaces; SourceImage
+// is converted once into the ARGB pixels the warp reads, and when that conversion fails
+// nothing changes (false). Nothing is repainted.
+bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image);

@@ -47,8 +47,8 @@ HWND CreateMainWindow(HINSTANCE instance);
 // The whole program: GDI+, CreateMainWindow, show, the message loop; the quit code.
 int RunProgram(HINSTANCE instance, int showCommand);
 
-// Input both picture panes handle alike: every dropped file decoded in turn into the pane's
-// image (`which`), the last one staying, and the wheel zooming the pane.
+// Input both picture panes handle alike: every dropped file decoded in turn, the last one
+// that decodes becoming the pane's image (`which`), and the wheel zooming the pane.
 void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which);
 void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam);
 

@@ -30,20 +30,20 @@ public:
 
 }  // namespace
 
-ClipboardPaste PasteBitmapFromClipboard(HWND owner)
+std::unique_ptr<Gdiplus::Bitmap> PasteBitmapFromClipboard(HWND owner)
 {
-    ClipboardPaste paste;
     if (!IsClipboardFormatAvailable(CF_BITMAP))
-        return paste;  // the clipboard is not even opened
+        return nullptr;  // the clipboard is not even opened
     ScopedClipboard clipboard(owner);
     // the handle stays the clipboard's: GDI+ copies its pixels and it is not deleted
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     if (!bitmap)
-        return paste;
-    paste.found = true;
-    paste.image.reset(
+        return nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> image(
         new Gdiplus::Bitmap(bitmap, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE))));
-    return paste;
+    if (!IsWholeImage(image.get()))
+        return nullptr;  // a bitmap that does not convert replaces nothing
+    return image;
 }
 
 std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const PixelImage& source)
@@ -55,7 +55,7 @@ std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const Pixe
         return nullptr;
     std::unique_ptr<Gdiplus::Bitmap> target(
         new Gdiplus::Bitmap(e.canvasWidth, e.canvasHeight, PixelFormat32bppARGB));
-    if (target->GetLastStatus() != Gdiplus::Ok)
+    if (!target || target->GetLastStatus() != Gdiplus::Ok)
         return nullptr;
     RenderWarpIntoBitmap(*target, source, e);
     return target;

@@ -15,14 +15,9 @@
 #include "mesh/editing.h"
 #include "warp/pixel_buffer.h"
 
-// What a paste found on the clipboard.
-struct ClipboardPaste {
-    bool found = false;  // false: the clipboard held no bitmap, and nothing is to change
-    // The bitmap's pixels in a new image: an empty image (one that draws nothing) when
-    // the conversion failed, null when not even the image object could be had.
-    std::unique_ptr<Gdiplus::Bitmap> image;
-};
-ClipboardPaste PasteBitmapFromClipboard(HWND owner);
+// The clipboard's bitmap in a new image of its own, opened for `owner`; null when the
+// clipboard holds none or it does not convert, and then nothing is to change.
+std::unique_ptr<Gdiplus::Bitmap> PasteBitmapFromClipboard(HWND owner);
 
 // Renders the warp of `state` from `source` on a new canvas and puts it on the clipboard,
 // opened for `owner`, as a CF_DIB. A canvas that cannot be made leaves the clipboard alone.

@@ -150,7 +150,28 @@ int CaseCopy3x2()
     return 0;
 }
 
-// Text on the clipboard: paste leaves the source image as it was.
+// A bitmap the program cannot convert: a DIB section does not cross processes on Wine's
+// clipboard, so the program gets a handle GDI+ refuses.
+static bool PutUnconvertibleBitmapOnClipboard()
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 4;
+    info.bmiHeader.biHeight = 4;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!dib || !OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    bool set = SetClipboardData(CF_BITMAP, dib) != nullptr;
+    CloseClipboard();
+    return set;
+}
+
+// Text, or a bitmap that does not convert, on the clipboard: paste leaves the source image
+// as it was.
 int CasePasteText()
 {
     SceneData scene;
@@ -172,6 +193,12 @@ int CasePasteText()
     CHECK(IsClipboardFormatAvailable(CF_UNICODETEXT),
           "paste with only text on the clipboard emptied it");
     CheckCopyEquals(app, scene.expected, "paste-text");
+    if (CHECK(PutUnconvertibleBitmapOnClipboard(), "cannot put a DIB section on the clipboard")) {
+        Key(app, 'V');
+        CHECK(CaptureClient(app.source).pixels == before.pixels,
+              "a pasted bitmap that does not convert changed SourcePane");
+        CheckCopyEquals(app, scene.expected, "after a bitmap that does not convert");
+    }
     // A second picture pasted replaces the first; the rectangle stays and now applies to it.
     SceneData repasted;
     Image c;
