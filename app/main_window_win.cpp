@@ -98,6 +98,9 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             return 0;
         break;
     case WM_MOUSEWHEEL: OnMainMouseWheel(wParam, lParam); return 0;
+    case WM_RENDERFORMAT: OnMainRenderFormat(UINT(wParam)); return 0;
+    case WM_RENDERALLFORMATS: OnMainRenderAllFormats(hwnd); return 0;
+    case WM_DESTROYCLIPBOARD: OnMainDestroyClipboard(); return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

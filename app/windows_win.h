@@ -60,4 +60,9 @@ void OnMainKeyDown(HWND main, WPARAM virtualKey);
 // false for an id the menu does not know (the message then gets the default handling).
 bool OnMainCommand(HWND main, WORD id);
 void RunCommand(HWND main, Command command);
+// The clipboard's requests to MainWindow, the owner of a copy: make the promised "PNG" now,
+// make it before the window goes, and let the copy's pixels go.
+void OnMainRenderFormat(UINT format);
+void OnMainRenderAllFormats(HWND main);
+void OnMainDestroyClipboard();
 void SetTranslucency(HWND main, bool on);

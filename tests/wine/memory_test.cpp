@@ -2,7 +2,8 @@
 // demand, and so does GdipAlloc, which GDI+'s own objects come from. Messages whose handling
 // allocates (a stroke's first point, the grid rebuilt at its end, a paint's label font, text
 // and warp bands, a pasted or dropped image, a copy's canvas) must end without ending the
-// program, with the mesh and the images as they were and no paint message left pending.
+// program, with the mesh, the images and the clipboard as they were and no paint message
+// left pending.
 //   vorlin_memory_test.exe
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -195,8 +196,10 @@ int wmain()
     SendMessageW(main, WM_KEYDOWN, 'V', 1);
     SendMessageW(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({dropped}, POINT{1, 1})), 0);
     SendMessageW(result, WM_DROPFILES, WPARAM(MakeDrop({dropped}, POINT{1, 1})), 0);
-    SendMessageW(main, WM_KEYDOWN, 'C', 1);
     gGdiplusOutOfMemory = false;
+    gOutOfMemory = true;  // the copy's canvas is the program's own memory
+    SendMessageW(main, WM_KEYDOWN, 'C', 1);
+    gOutOfMemory = false;
     Expect(e.sourceImage.get() == source && e.sourcePixels.pixels == pixels.pixels &&
                !e.backdropImage,
            "a paste and drops without memory leave every image as it was");

@@ -52,7 +52,15 @@ int CaseReplay()
     Screenshot("final");
     CheckCopyEquals(app, scene.expected, name.c_str());
     CheckSaveEquals(app, scene.expected, name + ".png", name.c_str());
+    // A copy whose "PNG" nobody has asked for yet: the program makes it before it ends, and
+    // it stays on the clipboard after it.
+    std::vector<uint8_t> block, png;
+    CopyResult(app, block);
     app.CloseAndCheck();
+    Image fromPng;
+    if (CHECK(ReadClipboardData(PngClipboardFormat(), png) && DecodePng(png, fromPng),
+              "the copy's \"PNG\" is gone with the program"))
+        CheckSameImage(fromPng, scene.expected, (name + ": the PNG left behind").c_str());
     return 0;
 }
 
@@ -197,16 +205,19 @@ int CasePasteText()
         Key(app, 'V');
         CHECK(CaptureClient(app.source).pixels == before.pixels,
               "a pasted bitmap that does not convert changed SourcePane");
-        CheckCopyEquals(app, scene.expected, "after a bitmap that does not convert");
+    }
+    if (PutPngOnClipboard(DataPath("not_an_image.png"))) {
+        Key(app, 'V');
+        CHECK(CaptureClient(app.source).pixels == before.pixels,
+              "a pasted \"PNG\" that does not decode changed SourcePane");
+        CheckCopyEquals(app, scene.expected, "after pastes that do not convert");
     }
     // A second picture pasted replaces the first; the rectangle stays and now applies to it.
+    // It comes as "PNG" alone, as a browser copies an image.
     SceneData repasted;
-    Image c;
-    if (LoadScene("wine-edit_repasted", repasted) &&
-        CHECK(LoadPng(DataPath("drop_c.png"), c), "no drop_c.png")) {
-        PutBitmapOnClipboard(c);
+    if (LoadScene("wine-edit_repasted", repasted) && PutPngOnClipboard(DataPath("drop_c.png"))) {
         Key(app, 'V');
-        CheckCopyEquals(app, repasted.expected, "pasted again");
+        CheckCopyEquals(app, repasted.expected, "pasted again as PNG");
     }
     // The menu's copy command copies too.
     std::vector<uint8_t> block;
