@@ -85,6 +85,15 @@ static void OnMainMouseWheel(WPARAM wParam, LPARAM lParam)
     SendMessageW(target, WM_MOUSEWHEEL, wParam, lParam);
 }
 
+// Moved to a display of another density: the window takes the rectangle the system
+// suggests, and the panes repaint with their label text at the new size.
+static void OnMainDpiChanged(HWND hwnd, const RECT& suggested)
+{
+    SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -101,6 +110,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_RENDERFORMAT: OnMainRenderFormat(UINT(wParam)); return 0;
     case WM_RENDERALLFORMATS: OnMainRenderAllFormats(hwnd); return 0;
     case WM_DESTROYCLIPBOARD: OnMainDestroyClipboard(); return 0;
+    case WM_DPICHANGED: OnMainDpiChanged(hwnd, *reinterpret_cast<const RECT*>(lParam)); return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -78,6 +78,7 @@ void PaintResultPane(HWND pane)
     Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
     if (offscreen.GetLastStatus() != Gdiplus::Ok)
         return;
+    MatchWindowDpi(offscreen, pane);
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.resultClearColor));
 

@@ -93,6 +93,7 @@ void PaintSourcePane(HWND pane)
     Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
     if (offscreen.GetLastStatus() != Gdiplus::Ok)
         return;
+    MatchWindowDpi(offscreen, pane);
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.sourceClearColor));
 

@@ -1,5 +1,6 @@
 // The drop handlers of SourcePane and ResultPane in-process: the program's windows are made
-// here and their procedures get DROPFILES blocks allocated the way the shell does.
+// here and their procedures get DROPFILES blocks allocated the way the shell does. Then
+// MainWindow is moved to a display of another density, as the system tells it.
 //   vorlin_drop_test.exe DATA-FOLDER (Unix path, with the suite's fixture images)
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -213,5 +214,15 @@ int wmain(int argc, wchar_t** argv)
     ResultPaneProc(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop({}, POINT{0, 0})), 0);
     Expect(e.backdropImage.get() == kept, "ResultPane: a drop of no files changes nothing");
     Expect(SameAsPicture(e.sourceImage.get(), c), "ResultPane drops leave SourceImage alone");
+
+    // On a display of 144 DPI the system suggests a rectangle; MainWindow takes it.
+    RECT suggested{40, 30, 40 + 900, 30 + 640};
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
+    RECT now{};
+    GetWindowRect(main, &now);
+    Expect(EqualRect(&now, &suggested), "MainWindow takes the rectangle of a density change");
+    RECT client{};
+    GetClientRect(e.resultPane, &client);
+    Expect(client.right > 800, "the panes are laid out anew in it");
     return CloseAndReport(main);
 }
