@@ -20,17 +20,44 @@ void SetTranslucency(HWND main, bool on)
     }
 }
 
-// A clipboard bitmap becomes SourceImage; with no bitmap on the clipboard nothing changes.
+// A clipboard bitmap (or else "PNG") becomes SourceImage; with none on the clipboard, or
+// one that does not convert, nothing changes.
 static void PasteSource(HWND main)
 {
     EditorState& e = gEditor;
-    ClipboardPaste paste = PasteBitmapFromClipboard(main);
-    if (!paste.found)
+    if (!ReplacePaneImage(PaneImage::Source, PasteImageFromClipboard(main)))
         return;
-    ReplacePaneImage(PaneImage::Source, std::move(paste.image));
     Repaint(e.sourcePane);
     Repaint(e.resultPane);
 }
+
+// The copy's pixels are kept while the clipboard promises them as "PNG"; a copy that
+// promised nothing leaves the last promise standing.
+static void CopyResult(HWND main)
+{
+    EditorState& e = gEditor;
+    PixelImage promised = CopyResultToClipboard(main, e, e.sourcePixels);
+    if (!promised.pixels.empty())
+        e.clipboardPixels = std::move(promised);
+}
+
+void OnMainRenderFormat(UINT format)
+{
+    if (format == PngClipboardFormat())
+        PutPngOnClipboard(gEditor.clipboardPixels);
+}
+
+// Before MainWindow goes, every promise is kept, if the clipboard is still ours.
+void OnMainRenderAllFormats(HWND main)
+{
+    if (!OpenClipboard(main))
+        return;
+    if (GetClipboardOwner() == main)
+        PutPngOnClipboard(gEditor.clipboardPixels);
+    CloseClipboard();
+}
+
+void OnMainDestroyClipboard() { gEditor.clipboardPixels = PixelImage{}; }
 
 void RunCommand(HWND main, Command command)
 {
@@ -40,7 +67,7 @@ void RunCommand(HWND main, Command command)
         EndPendingInteraction();
     switch (command) {
     case Command::None: break;
-    case Command::CopyResult: CopyResultToClipboard(main, e, e.sourcePixels); break;
+    case Command::CopyResult: CopyResult(main); break;
     case Command::ClearMesh:
         ClearMesh(e);
         // the panes are windows of their own, so they are invalidated along with MainWindow

@@ -24,6 +24,7 @@ struct EditorState : MeshEditState {
     std::unique_ptr<Gdiplus::Bitmap> sourceImage;    // none until a drop or a paste
     PixelImage sourcePixels;                         // sourceImage as ARGB, empty when it has none
     std::unique_ptr<Gdiplus::Bitmap> backdropImage;  // none until a drop on ResultPane
+    PixelImage clipboardPixels;  // the last copy, while the clipboard promises it as "PNG"
     Point splitterOrigin{0, 0};  // Splitter's corner in MainWindow client pixels at the press
 
     HINSTANCE instance = nullptr;
@@ -45,6 +46,7 @@ void ReleaseEditorImages();
 
 // The image each picture pane shows: SourceImage in SourcePane, BackdropImage in ResultPane.
 enum class PaneImage { Source, Backdrop };
-// Makes `image` the pane's image, destroying the one it replaces; SourceImage is converted
-// once into the ARGB pixels the warp reads. Nothing is repainted.
-void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image);
+// Makes `image` (a whole one) the pane's image, destroying the one it replaces; SourceImage
+// is converted once into the ARGB pixels the warp reads, and when that conversion fails
+// nothing changes (false). Nothing is repainted.
+bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image);

@@ -14,14 +14,19 @@ void ReleaseEditorImages()
     gEditor.backdropImage.reset();
 }
 
-void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image)
+bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image)
 {
     EditorState& e = gEditor;
     if (which == PaneImage::Backdrop) {
         e.backdropImage = std::move(image);
-        return;
+        return true;
     }
-    e.sourcePixels = PixelImage{};
+    // The warp's copy is made before anything is replaced: an image that cannot have one
+    // leaves the source as it was.
+    PixelImage pixels = CopyArgbPixels(image.get());
+    if (pixels.pixels.empty())
+        return false;
     e.sourceImage = std::move(image);
-    e.sourcePixels = CopyArgbPixels(e.sourceImage.get());
+    e.sourcePixels = std::move(pixels);
+    return true;
 }

@@ -98,6 +98,15 @@ static void OnMainMouseWheel(HWND main, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// Moved to a display of another density: the window takes the rectangle the system
+// suggests, and the panes repaint with their label text at the new size.
+static void OnMainDpiChanged(HWND hwnd, const RECT& suggested)
+{
+    SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -111,6 +120,10 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             return 0;
         break;
     case WM_MOUSEWHEEL: OnMainMouseWheel(hwnd, wParam, lParam); return 0;
+    case WM_RENDERFORMAT: OnMainRenderFormat(UINT(wParam)); return 0;
+    case WM_RENDERALLFORMATS: OnMainRenderAllFormats(hwnd); return 0;
+    case WM_DESTROYCLIPBOARD: OnMainDestroyClipboard(); return 0;
+    case WM_DPICHANGED: OnMainDpiChanged(hwnd, *reinterpret_cast<const RECT*>(lParam)); return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -5,6 +5,8 @@
 #include "app/editor_state.h"
 #include "app/scoped_win.h"
 #include "app/windows_win.h"
+#include "warp/file_replace_win.h"
+#include "warp/gdiplus_pixels_win.h"
 
 // Every name of the drop, each read at its own length. An empty name names no file: some
 // systems count one in a drop that has none.
@@ -27,14 +29,16 @@ void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
 {
     std::vector<std::wstring> names = DroppedFileNames(drop);
     DragFinish(drop);
-    // Each file is decoded in turn and the last one stays; one that does not decode gives
-    // an empty image that draws nothing.
+    // Each file is decoded in turn and the last one that decodes stays; when none does, the
+    // pane keeps the image it had. A name too long for the plain form is opened through the
+    // long one.
     std::unique_ptr<Gdiplus::Bitmap> image;
     for (const std::wstring& name : names) {
-        image.reset();
-        image.reset(new Gdiplus::Bitmap(name.c_str()));
+        std::unique_ptr<Gdiplus::Bitmap> decoded(new Gdiplus::Bitmap(LongPathForm(name).c_str()));
+        if (IsWholeImage(decoded.get()))
+            image = std::move(decoded);
     }
-    if (!names.empty())
+    if (image)
         ReplacePaneImage(which, std::move(image));
     Repaint(pane);
     if (which == PaneImage::Source)

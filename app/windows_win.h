@@ -47,8 +47,8 @@ HWND CreateMainWindow(HINSTANCE instance);
 // The whole program: GDI+, CreateMainWindow, show, the message loop; the quit code.
 int RunProgram(HINSTANCE instance, int showCommand);
 
-// Input both picture panes handle alike: every dropped file decoded in turn into the pane's
-// image (`which`), the last one staying, and the wheel zooming the pane.
+// Input both picture panes handle alike: every dropped file decoded in turn, the last one
+// that decodes becoming the pane's image (`which`), and the wheel zooming the pane.
 void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which);
 void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam);
 
@@ -76,4 +76,9 @@ void OnMainKeyDown(HWND main, WPARAM virtualKey);
 // false for an id the menu does not know (the message then gets the default handling).
 bool OnMainCommand(HWND main, WORD id);
 void RunCommand(HWND main, Command command);
+// The clipboard's requests to MainWindow, the owner of a copy: make the promised "PNG" now,
+// make it before the window goes, and let the copy's pixels go.
+void OnMainRenderFormat(UINT format);
+void OnMainRenderAllFormats(HWND main);
+void OnMainDestroyClipboard();
 void SetTranslucency(HWND main, bool on);

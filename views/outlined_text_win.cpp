@@ -51,3 +51,21 @@ void DrawOutlinedText(Gdiplus::Graphics& graphics, const wchar_t* text, int32_t 
     graphics.DrawString(text, length, labelFont,
                         Gdiplus::PointF(static_cast<float>(x), static_cast<float>(y)), &ink);
 }
+
+void MatchWindowDpi(Gdiplus::Bitmap& offscreen, HWND window)
+{
+    // Looked up at run time: systems before the per-monitor densities lack it, and there
+    // the screen's density is the one that applies.
+    using DpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = dpiForWindow ? dpiForWindow(window) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? UINT(GetDeviceCaps(screen, LOGPIXELSY)) : 0;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+    }
+    if (dpi != 0)
+        offscreen.SetResolution(Gdiplus::REAL(dpi), Gdiplus::REAL(dpi));
+}

@@ -20,3 +20,6 @@ void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color
                 float penWidth);
 void DrawCurvePoints(Gdiplus::Graphics& graphics, const CurveSet& set);
 void DrawOutlinedText(Gdiplus::Graphics& graphics, const wchar_t* text, int32_t x, int32_t y);
+// Gives an offscreen bitmap the density of the display `window` is on, so that text sized in
+// points comes out as large as points are there; sizes in pixels stay pixels.
+void MatchWindowDpi(Gdiplus::Bitmap& offscreen, HWND window);

@@ -90,6 +90,7 @@ void PaintResultPane(HWND pane)
         PaintWithoutOffscreen(window, e.resultClearColor, e.resultZoom);
         return;
     }
+    MatchWindowDpi(offscreen, pane);
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.resultClearColor));
 

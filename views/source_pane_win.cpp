@@ -112,6 +112,7 @@ void PaintSourcePane(HWND pane)
         PaintWithoutOffscreen(window, e.sourceClearColor, e.sourceZoom);
         return;
     }
+    MatchWindowDpi(offscreen, pane);
     Gdiplus::Graphics graphics(&offscreen);
     graphics.Clear(Gdiplus::Color(e.sourceClearColor));
 

@@ -7,11 +7,17 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <string>
 
 #include "warp/dib_block.h"
+#include "warp/file_replace.h"
 #include "warp/gdiplus_pixels_win.h"
+#include "warp/mesh_warp.h"
 
 namespace {
+
+// The longest path the system's file functions take, in UTF-16 units.
+constexpr DWORD kLongestPath = 32768;
 
 // Open for the lifetime of the guard; a failed open is not examined, so the clipboard
 // calls in between simply fail.
@@ -25,20 +31,71 @@ public:
 
 }  // namespace
 
-ClipboardPaste PasteBitmapFromClipboard(HWND owner)
+UINT PngClipboardFormat() { return RegisterClipboardFormatW(L"PNG"); }
+
+// A decoded image copied into a bitmap of its own memory, so that nothing of it goes on
+// reading the stream it came from; null when the image is not whole or the copy fails.
+static std::unique_ptr<Gdiplus::Bitmap> DetachedCopy(Gdiplus::Bitmap& decoded)
 {
-    ClipboardPaste paste;
-    if (!IsClipboardFormatAvailable(CF_BITMAP))
-        return paste;  // the clipboard is not even opened
+    if (!IsWholeImage(&decoded))
+        return nullptr;
+    const INT width = INT(decoded.GetWidth());
+    const INT height = INT(decoded.GetHeight());
+    std::unique_ptr<Gdiplus::Bitmap> copy(new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB));
+    if (!copy || copy->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::Rect whole(0, 0, width, height);
+    Gdiplus::BitmapData target{};
+    if (copy->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &target) !=
+        Gdiplus::Ok)
+        return nullptr;
+    // the decoded pixels are read straight into the copy's memory
+    Gdiplus::BitmapData into = target;
+    bool read =
+        decoded.LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                         PixelFormat32bppARGB, &into) == Gdiplus::Ok;
+    if (read)
+        decoded.UnlockBits(&into);
+    copy->UnlockBits(&target);
+    return read ? std::move(copy) : nullptr;
+}
+
+// The clipboard's "PNG" block decoded through GDI+, while the clipboard is open.
+static std::unique_ptr<Gdiplus::Bitmap> DecodePngBlock(HGLOBAL block)
+{
+    IStream* stream = nullptr;
+    // the block stays the clipboard's: the stream only reads it and does not free it
+    if (FAILED(CreateStreamOnHGlobal(block, FALSE, &stream)) || !stream)
+        return nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> image;
+    {
+        Gdiplus::Bitmap decoded(stream);
+        image = DetachedCopy(decoded);
+    }
+    stream->Release();
+    return image;
+}
+
+std::unique_ptr<Gdiplus::Bitmap> PasteImageFromClipboard(HWND owner)
+{
+    const UINT png = PngClipboardFormat();
+    const bool bitmapOffered = IsClipboardFormatAvailable(CF_BITMAP);
+    if (!bitmapOffered && !(png && IsClipboardFormatAvailable(png)))
+        return nullptr;  // the clipboard is not even opened
     ScopedClipboard clipboard(owner);
+    if (!bitmapOffered) {
+        auto block = static_cast<HGLOBAL>(GetClipboardData(png));
+        return block ? DecodePngBlock(block) : nullptr;
+    }
     // the handle stays the clipboard's: GDI+ copies its pixels and it is not deleted
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     if (!bitmap)
-        return paste;
-    paste.found = true;
-    paste.image.reset(
+        return nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> image(
         new Gdiplus::Bitmap(bitmap, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE))));
-    return paste;
+    if (!IsWholeImage(image.get()))
+        return nullptr;  // a bitmap that does not convert replaces nothing
+    return image;
 }
 
 std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const PixelImage& source)
@@ -50,7 +107,7 @@ std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const Pixe
         return nullptr;
     std::unique_ptr<Gdiplus::Bitmap> target(
         new Gdiplus::Bitmap(e.canvasWidth, e.canvasHeight, PixelFormat32bppARGB));
-    if (target->GetLastStatus() != Gdiplus::Ok)
+    if (!target || target->GetLastStatus() != Gdiplus::Ok)
         return nullptr;
     RenderWarpIntoBitmap(*target, source, e);
     return target;
@@ -94,19 +151,34 @@ static HGLOBAL MakeDibBlock(int32_t width, int32_t height, HBITMAP bitmap)
     return block;
 }
 
-void CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& source)
+// A GDI+ bitmap over the image's own pixels, which it neither copies nor frees; it must not
+// outlive them.
+static Gdiplus::Bitmap BitmapOver(const PixelImage& pixels)
 {
-    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, source);
-    if (!target)
-        return;  // the clipboard is not touched
-    int32_t width = e.canvasWidth;
-    int32_t height = e.canvasHeight;
+    return Gdiplus::Bitmap(INT(pixels.width), INT(pixels.height), INT(pixels.width * 4),
+                           PixelFormat32bppARGB,
+                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels.pixels.data())));
+}
+
+PixelImage CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& source)
+{
+    MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
+    const int32_t width = e.canvasWidth;
+    const int32_t height = e.canvasHeight;
+    PixelImage pixels;  // every pixel starts transparent
+    if (!CanvasFitsBitmap(width, height) || !pixels.Allocate(uint32_t(width), uint32_t(height)))
+        return {};  // the clipboard is not touched
+    RenderMeshWarp(source.Lock(), pixels.Lock(), e.nodeGrid, e.columnCurves.size(),
+                   e.rowCurves.size(), e.sourceSelection, 0);
+    Gdiplus::Bitmap target = BitmapOver(pixels);
+    if (target.GetLastStatus() != Gdiplus::Ok)
+        return {};
 
     ScopedClipboard clipboard(owner);
     EmptyClipboard();
     HBITMAP bitmap = nullptr;
     // transparent pixels come out black
-    if (target->GetHBITMAP(Gdiplus::Color(0xFF000000), &bitmap) != Gdiplus::Ok)
+    if (target.GetHBITMAP(Gdiplus::Color(0xFF000000), &bitmap) != Gdiplus::Ok)
         bitmap = nullptr;
     HGLOBAL block = MakeDibBlock(width, height, bitmap);
     if (bitmap)
@@ -114,6 +186,53 @@ void CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& sourc
     // From a successful SetClipboardData on the clipboard owns the block; a refused block
     // has no owner and is freed here. No block: the emptied clipboard stays empty.
     if (block && !SetClipboardData(CF_DIB, block))
+        GlobalFree(block);
+    // The PNG, transparency kept, is only promised: it is encoded when a program asks. A
+    // promise gives no handle back, so whether it stands is asked of the clipboard.
+    const UINT png = PngClipboardFormat();
+    if (!png)
+        return {};
+    SetClipboardData(png, nullptr);
+    if (GetClipboardOwner() != owner || !IsClipboardFormatAvailable(png))
+        return {};
+    return pixels;
+}
+
+void PutPngOnClipboard(const PixelImage& pixels)
+{
+    if (pixels.pixels.empty())
+        return;
+    CLSID encoder;
+    if (!FindEncoderClsid(L"image/png", encoder))
+        return;
+    Gdiplus::Bitmap image = BitmapOver(pixels);
+    if (image.GetLastStatus() != Gdiplus::Ok)
+        return;
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, FALSE, &stream)) || !stream)
+        return;
+    STATSTG stat{};
+    bool encoded = image.Save(stream, &encoder, nullptr) == Gdiplus::Ok &&
+                   SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME));
+    HGLOBAL block = nullptr;
+    GetHGlobalFromStream(stream, &block);  // ours on every path: the stream does not free it
+    stream->Release();
+    if (!block)
+        return;
+    if (!encoded) {
+        GlobalFree(block);
+        return;
+    }
+    // the stream's block may have room beyond the bytes written; the clipboard gets them alone
+    if (GlobalSize(block) != stat.cbSize.QuadPart) {
+        HGLOBAL exact = GlobalReAlloc(block, SIZE_T(stat.cbSize.QuadPart), GMEM_MOVEABLE);
+        if (!exact) {
+            GlobalFree(block);
+            return;
+        }
+        block = exact;
+    }
+    if (!SetClipboardData(PngClipboardFormat(), block))
         GlobalFree(block);
 }
 
@@ -145,23 +264,29 @@ void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
     if (!target)
         return;
 
-    wchar_t path[260] = {};
+    // Room for a path of any length the system takes: a name that does not fit would make
+    // the dialog fail as if cancelled.
+    std::wstring path(kLongestPath, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = nullptr;  // no owner: MainWindow stays live while the dialog is open
     dialog.lpstrFilter = L"なんでも\0*.*\0\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = 260;
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = kLongestPath;
     dialog.lpstrInitialDir = L"";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_SHOWHELP | OFN_NOLONGNAMES;
     // Success with an empty name happens when MainWindow is destroyed while the dialog is
     // open; there is nothing to save to, so it counts as a cancel.
     if (!GetSaveFileNameW(&dialog) || path[0] == L'\0')
         return;
+    path.resize(std::wcslen(path.c_str()));
 
     CLSID png;
     if (!FindEncoderClsid(L"image/png", png))
         return;
-    // the path exactly as returned; a failure stays in the status
-    target->Save(path, &png, nullptr);
+    // The path exactly as returned. The encoder writes a new file beside it, which replaces
+    // the chosen one only when complete: a failure part-way leaves the old file whole.
+    ReplaceFileWith(path, [&](const std::filesystem::path& partial) {
+        return target->Save(partial.c_str(), &png, nullptr) == Gdiplus::Ok;
+    });
 }

@@ -15,18 +15,22 @@
 #include "mesh/editing.h"
 #include "warp/pixel_buffer.h"
 
-// What a paste found on the clipboard.
-struct ClipboardPaste {
-    bool found = false;  // false: the clipboard held no bitmap, and nothing is to change
-    // The bitmap's pixels in a new image: an empty image (one that draws nothing) when
-    // the conversion failed, null when not even the image object could be had.
-    std::unique_ptr<Gdiplus::Bitmap> image;
-};
-ClipboardPaste PasteBitmapFromClipboard(HWND owner);
+// The registered clipboard format "PNG", in which other programs exchange images that keep
+// their transparency.
+UINT PngClipboardFormat();
+// The clipboard's image in a new image of its own, opened for `owner`: its bitmap, or when
+// it holds none, its "PNG". Null when it holds neither or the one there does not convert,
+// and then nothing is to change.
+std::unique_ptr<Gdiplus::Bitmap> PasteImageFromClipboard(HWND owner);
 
 // Renders the warp of `state` from `source` on a new canvas and puts it on the clipboard,
-// opened for `owner`, as a CF_DIB. A canvas that cannot be made leaves the clipboard alone.
-void CopyResultToClipboard(HWND owner, MeshEditState& state, const PixelImage& source);
+// opened for `owner`, as a CF_DIB, and promises a "PNG" of it. Returns the rendered pixels
+// the promise stands on, which the caller keeps until the clipboard lets them go; empty when
+// nothing was promised. A canvas that cannot be made leaves the clipboard alone.
+PixelImage CopyResultToClipboard(HWND owner, MeshEditState& state, const PixelImage& source);
+// Keeps the promise: `pixels` as a PNG, the unwarped pixels transparent, set as the
+// clipboard's "PNG". The clipboard must be open already (as for WM_RENDERFORMAT).
+void PutPngOnClipboard(const PixelImage& pixels);
 // Renders the warp as for a copy, then asks for a file name and writes a PNG there.
 void SaveResultAsPng(MeshEditState& state, const PixelImage& source);
 

@@ -17,6 +17,23 @@ static PixelBuffer BufferFromLock(const Gdiplus::BitmapData& data)
     return buffer;
 }
 
+bool IsWholeImage(Gdiplus::Bitmap* image)
+{
+    if (!image || image->GetLastStatus() != Gdiplus::Ok)
+        return false;
+    UINT width = image->GetWidth();
+    UINT height = image->GetHeight();
+    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX)
+        return false;
+    Gdiplus::Rect bottom(0, INT(height) - 1, INT(width), 1);
+    Gdiplus::BitmapData data{};
+    if (image->LockBits(&bottom, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) !=
+        Gdiplus::Ok)
+        return false;
+    image->UnlockBits(&data);
+    return true;
+}
+
 PixelImage CopyArgbPixels(Gdiplus::Bitmap* image)
 {
     PixelImage pixels;

@@ -12,6 +12,10 @@
 #include "mesh/editing.h"
 #include "warp/pixel_buffer.h"
 
+// Whether a new image came out whole: it exists, no call on it has failed, it has pixels,
+// and its bottom row can be read (a decoder that works on demand reads the whole file for
+// it, so a truncated file shows here rather than after the image has replaced another).
+bool IsWholeImage(Gdiplus::Bitmap* image);
 // The whole image as 32-bit ARGB; empty when there is no image, it has no pixels or the
 // lock or the allocation fails.
 PixelImage CopyArgbPixels(Gdiplus::Bitmap* image);

@@ -1,5 +1,6 @@
 // The drop handlers of SourcePane and ResultPane in-process: the program's windows are made
-// here and their procedures get DROPFILES blocks allocated the way the shell does.
+// here and their procedures get DROPFILES blocks allocated the way the shell does. Then
+// MainWindow is moved to a display of another density, as the system tells it.
 //   vorlin_drop_test.exe DATA-FOLDER (Unix path, with the suite's fixture images)
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -57,28 +58,6 @@ Picture Decode(const std::wstring& path)
     return p;
 }
 
-// A shell-style drop: one moveable global block, DROPFILES then the wide names, each
-// ended by a zero, and one more zero. The handler's DragFinish frees it.
-HDROP MakeDrop(const std::vector<std::wstring>& names, POINT at)
-{
-    size_t chars = 1;
-    for (const std::wstring& n : names)
-        chars += n.size() + 1;
-    HGLOBAL block =
-        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* header = static_cast<DROPFILES*>(GlobalLock(block));
-    header->pFiles = sizeof(DROPFILES);
-    header->pt = at;
-    header->fWide = TRUE;
-    wchar_t* out = reinterpret_cast<wchar_t*>(header + 1);
-    for (const std::wstring& n : names) {
-        std::memcpy(out, n.c_str(), (n.size() + 1) * sizeof(wchar_t));
-        out += n.size() + 1;
-    }
-    GlobalUnlock(block);
-    return static_cast<HDROP>(block);
-}
-
 bool SameAsPicture(Gdiplus::Bitmap* image, const Picture& want)
 {
     if (!image || want.argb.empty() || image->GetWidth() != UINT(want.width) ||
@@ -105,10 +84,34 @@ bool SamePixels(const PixelImage& pixels, const Picture& want)
     return true;
 }
 
-// An image that failed to decode: present, but with no size.
-bool IsEmptyImage(Gdiplus::Bitmap* image)
+// The test's current folder (the case's output folder), with a trailing backslash.
+std::wstring CurrentFolder()
 {
-    return image && image->GetWidth() == 0 && image->GetHeight() == 0;
+    wchar_t folder[MAX_PATH];
+    DWORD n = GetCurrentDirectoryW(MAX_PATH, folder);
+    std::wstring path(folder, n < MAX_PATH ? n : 0);
+    if (!path.empty() && path.back() != L'\\')
+        path += L'\\';
+    return path;
+}
+
+bool CopyFirstHalf(const std::wstring& from, const std::wstring& to)
+{
+    HANDLE in = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+    if (in == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<char> bytes(GetFileSize(in, nullptr));
+    DWORD got = 0;
+    bool ok = ReadFile(in, bytes.data(), DWORD(bytes.size()), &got, nullptr) && got > 16;
+    CloseHandle(in);
+    HANDLE out = CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD put = 0;
+    ok = ok && WriteFile(out, bytes.data(), got / 2, &put, nullptr) && put == got / 2;
+    CloseHandle(out);
+    return ok;
 }
 
 }  // namespace
@@ -138,14 +141,29 @@ int wmain(int argc, wchar_t** argv)
     EditorState& e = gEditor;
     Expect(e.sourcePane && e.resultPane, "both panes recorded their handles");
 
+    const Picture a = Decode(Fixture(L"drop_a.png"));
     const Picture c = Decode(Fixture(L"drop_c.png"));
     const Picture japanese = Decode(Fixture(L"画像ファイル.png"));
-    Expect(!c.argb.empty() && !japanese.argb.empty(), "fixtures decode");
+    Expect(!a.argb.empty() && !c.argb.empty() && !japanese.argb.empty(), "fixtures decode");
     std::vector<std::wstring> three = {Fixture(L"drop_a.png"), Fixture(L"drop_b.png"),
                                        Fixture(L"drop_c.png")};
-    std::wstring notImage = Fixture(L"not_an_image.png");
-    // Longer than the handler's 260-character buffer: the name arrives cut and names no file.
-    std::wstring tooLong = gData + std::wstring(300, L'x') + L".png";
+    // Names that do not decode: not an image, the first half of a PNG, no file at all, and
+    // no file under a name longer than 259 characters.
+    const std::wstring folder = CurrentFolder();
+    const std::wstring truncated = folder + L"truncated.png";
+    Expect(CopyFirstHalf(Fixture(L"drop_c.png"), truncated), "a truncated PNG is written");
+    const std::vector<std::wstring> undecodable = {Fixture(L"not_an_image.png"), truncated,
+                                                   Fixture(L"no_such_file.png"),
+                                                   gData + std::wstring(300, L'x') + L".png"};
+    // drop_c.png again under a name of more than 259 characters, in folders of 120 each.
+    std::wstring longName = folder + std::wstring(120, L'd');
+    CreateDirectoryW((L"\\\\?\\" + longName).c_str(), nullptr);
+    longName += L"\\" + std::wstring(120, L'e');
+    CreateDirectoryW((L"\\\\?\\" + longName).c_str(), nullptr);
+    longName += L"\\long.png";
+    Expect(longName.size() > 259 &&
+               CopyFileW(Fixture(L"drop_c.png").c_str(), (L"\\\\?\\" + longName).c_str(), FALSE),
+           "drop_c.png is copied under a name longer than 259 characters");
 
     e.sourceSelection = SelectionRect{12, 34, 56, 78};
     ValidateRect(e.resultPane, nullptr);
@@ -159,31 +177,38 @@ int wmain(int argc, wchar_t** argv)
     Expect(e.sourceSelection == SelectionRect({12, 34, 56, 78}),
            "SourcePane: a drop keeps SourceSelection");
 
-    SendMessageW(e.sourcePane, WM_DROPFILES,
-                 WPARAM(MakeDrop({Fixture(L"drop_c.png"), notImage}, POINT{0, 0})), 0);
-    Expect(IsEmptyImage(e.sourceImage.get()),
-           "SourcePane: an undecodable last file leaves an empty image");
-    Expect(e.sourcePixels.width == 0 && e.sourcePixels.pixels.empty(),
-           "SourcePane: an empty image leaves no ARGB copy for the warp");
+    std::vector<std::wstring> mixed = undecodable;
+    mixed.insert(mixed.begin() + 1, Fixture(L"drop_a.png"));
+    SendMessageW(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop(mixed, POINT{0, 0})), 0);
+    Expect(SameAsPicture(e.sourceImage.get(), a) && SamePixels(e.sourcePixels, a),
+           "SourcePane: among files that do not decode, the one that does stays");
     Gdiplus::Bitmap* kept = e.sourceImage.get();
+    for (const std::wstring& name : undecodable) {
+        SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({name}, POINT{0, 0})), 0);
+        Expect(e.sourceImage.get() == kept && SamePixels(e.sourcePixels, a),
+               "SourcePane: a file that does not decode keeps the image and its ARGB copy");
+    }
     SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({}, POINT{0, 0})), 0);
     Expect(e.sourceImage.get() == kept, "SourcePane: a drop of no files changes nothing");
     SourcePaneProc(e.sourcePane, WM_DROPFILES,
                    WPARAM(MakeDrop({Fixture(L"画像ファイル.png")}, POINT{1, 1})), 0);
     Expect(SameAsPicture(e.sourceImage.get(), japanese) && SamePixels(e.sourcePixels, japanese),
            "SourcePane: a file with a Japanese name decodes");
-    SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({tooLong}, POINT{1, 1})), 0);
-    Expect(IsEmptyImage(e.sourceImage.get()),
-           "SourcePane: a name longer than 259 characters leaves an empty image");
+    SourcePaneProc(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({longName}, POINT{1, 1})), 0);
+    Expect(SameAsPicture(e.sourceImage.get(), c) && SamePixels(e.sourcePixels, c),
+           "SourcePane: a file named by more than 259 characters decodes");
     Pump();
 
     ResultPaneProc(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop(three, POINT{5, 6})), 0);
     Expect(SameAsPicture(e.backdropImage.get(), c),
            "ResultPane: of three dropped files the third stays");
-    SendMessageW(e.resultPane, WM_DROPFILES,
-                 WPARAM(MakeDrop({Fixture(L"drop_c.png"), notImage}, POINT{0, 0})), 0);
-    Expect(IsEmptyImage(e.backdropImage.get()),
-           "ResultPane: an undecodable last file leaves an empty image");
+    SendMessageW(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop(mixed, POINT{0, 0})), 0);
+    Expect(SameAsPicture(e.backdropImage.get(), a),
+           "ResultPane: among files that do not decode, the one that does stays");
+    kept = e.backdropImage.get();
+    ResultPaneProc(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop(undecodable, POINT{0, 0})), 0);
+    Expect(e.backdropImage.get() == kept && SameAsPicture(e.backdropImage.get(), a),
+           "ResultPane: files that do not decode keep the backdrop");
     ResultPaneProc(e.resultPane, WM_DROPFILES,
                    WPARAM(MakeDrop({Fixture(L"画像ファイル.png")}, POINT{1, 1})), 0);
     Expect(SameAsPicture(e.backdropImage.get(), japanese),
@@ -191,8 +216,16 @@ int wmain(int argc, wchar_t** argv)
     kept = e.backdropImage.get();
     ResultPaneProc(e.resultPane, WM_DROPFILES, WPARAM(MakeDrop({}, POINT{0, 0})), 0);
     Expect(e.backdropImage.get() == kept, "ResultPane: a drop of no files changes nothing");
-    Expect(SameAsPicture(e.sourceImage.get(), japanese) == false &&
-               IsEmptyImage(e.sourceImage.get()),
-           "ResultPane drops leave SourceImage alone");
+    Expect(SameAsPicture(e.sourceImage.get(), c), "ResultPane drops leave SourceImage alone");
+
+    // On a display of 144 DPI the system suggests a rectangle; MainWindow takes it.
+    RECT suggested{40, 30, 40 + 900, 30 + 640};
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
+    RECT now{};
+    GetWindowRect(main, &now);
+    Expect(EqualRect(&now, &suggested), "MainWindow takes the rectangle of a density change");
+    RECT client{};
+    GetClientRect(e.resultPane, &client);
+    Expect(client.right > 800, "the panes are laid out anew in it");
     return CloseAndReport(main);
 }

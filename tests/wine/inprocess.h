@@ -1,13 +1,17 @@
 // What the in-process test programs share: checks that print and count, the message pump,
-// and the ending that closes the program's window and reports.
+// dropped-file blocks, and the ending that closes the program's window and reports.
 #pragma once
 
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 inline int gFailed = 0;
 
@@ -24,6 +28,28 @@ inline void Pump()
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+}
+
+// A shell-style drop: one moveable global block, DROPFILES then the wide names, each
+// ended by a zero, and one more zero. The handler's DragFinish frees it.
+inline HDROP MakeDrop(const std::vector<std::wstring>& names, POINT at)
+{
+    size_t chars = 1;
+    for (const std::wstring& n : names)
+        chars += n.size() + 1;
+    HGLOBAL block =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+    header->pFiles = sizeof(DROPFILES);
+    header->pt = at;
+    header->fWide = TRUE;
+    wchar_t* out = reinterpret_cast<wchar_t*>(header + 1);
+    for (const std::wstring& n : names) {
+        std::memcpy(out, n.c_str(), (n.size() + 1) * sizeof(wchar_t));
+        out += n.size() + 1;
+    }
+    GlobalUnlock(block);
+    return static_cast<HDROP>(block);
 }
 
 // Destroys MainWindow, lets its last messages through and gives the exit status.

@@ -1,7 +1,9 @@
 // The program's windows in-process while memory runs out: operator new here fails on
-// demand, and messages whose handling allocates (a stroke's first point, the grid rebuilt at
-// its end, a paint's label text and warp bands) must end without ending the program, with
-// the mesh left usable and no paint message left pending.
+// demand, and so does GdipAlloc, which GDI+'s own objects come from. Messages whose handling
+// allocates (a stroke's first point, the grid rebuilt at its end, a paint's label font, text
+// and warp bands, a pasted or dropped image, a copy's canvas) must end without ending the
+// program, with the mesh, the images and the clipboard as they were and no paint message
+// left pending.
 //   vorlin_memory_test.exe
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -19,10 +21,12 @@
 #include "app/windows_win.h"
 #include "inprocess.h"
 #include "mesh/node_grid.h"
+#include "warp/exchange_win.h"
 
 namespace {
 
-std::atomic<bool> gOutOfMemory{false};
+std::atomic<bool> gOutOfMemory{false};         // operator new throws
+std::atomic<bool> gGdiplusOutOfMemory{false};  // GdipAlloc gives null
 std::atomic<long> gRefused{0};
 
 void* Allocate(size_t size)
@@ -37,6 +41,26 @@ void* Allocate(size_t size)
 }
 
 }  // namespace
+
+// GDI+'s objects (Bitmap, Font, ...) come from GdiplusBase::operator new, which returns
+// what GdipAlloc gives: null when memory runs out.
+namespace DllExports {
+extern "C" {
+VOID* WINGDIPAPI GdipAlloc(size_t size)
+{
+    if (gGdiplusOutOfMemory.load(std::memory_order_relaxed)) {
+        ++gRefused;
+        return nullptr;
+    }
+    return HeapAlloc(GetProcessHeap(), 0, size ? size : 1);
+}
+VOID WINGDIPAPI GdipFree(VOID* p)
+{
+    if (p)
+        HeapFree(GetProcessHeap(), 0, p);
+}
+}  // extern "C"
+}  // namespace DllExports
 
 void* operator new(size_t size) { return Allocate(size); }
 void* operator new[](size_t size) { return Allocate(size); }
@@ -63,17 +87,31 @@ bool MeshIsWhole(const EditorState& e)
     return GridHasShape(e.nodeGrid, e.rowCurves.size(), e.columnCurves.size());
 }
 
-// Paints the pane now, with every allocation refused, and tells whether the paint message
-// was seen to its end: afterwards nothing of the pane may be left to paint.
-bool PaintsWithoutMemory(HWND pane)
+// Paints the pane now, with every allocation of one kind refused, and tells whether the
+// paint message was seen to its end: afterwards nothing of the pane may be left to paint.
+bool PaintsWithoutMemory(HWND pane, std::atomic<bool>& outOfMemory = gOutOfMemory)
 {
     InvalidateRect(pane, nullptr, FALSE);
     const long before = gRefused;
-    gOutOfMemory = true;
+    outOfMemory = true;
     UpdateWindow(pane);
-    gOutOfMemory = false;
+    outOfMemory = false;
     std::printf("  %ld allocations refused during the paint\n", gRefused - before);
     return GetUpdateRect(pane, nullptr, FALSE) == FALSE && gRefused > before;
+}
+
+// A 3 x 2 device-dependent bitmap on the clipboard, as another program leaves one.
+bool PutBitmapOnClipboard()
+{
+    const uint32_t pixels[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
+                                0xFFFFFFFF, 0xFF000000, 0xFF808080};
+    HBITMAP bitmap = CreateBitmap(3, 2, 1, 32, pixels);
+    if (!bitmap || !OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    bool set = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    CloseClipboard();
+    return set;
 }
 
 }  // namespace
@@ -141,5 +179,36 @@ int wmain()
     SendMessageW(main, WM_KEYDOWN, 'W', 1);
     Expect(e.columnCurves.size() == 7 && e.rowCurves.size() == 3 && MeshIsWhole(e),
            "with memory back the mesh refines");
+
+    // Pasted and dropped images while GDI+ has no memory: every image stays as it was.
+    Expect(PutBitmapOnClipboard(), "a bitmap is put on the clipboard");
+    SendMessageW(main, WM_KEYDOWN, 'V', 1);
+    CLSID png;
+    Expect(e.sourceImage && FindEncoderClsid(L"image/png", png) &&
+               e.sourceImage->Save(L"memory_drop.png", &png, nullptr) == Gdiplus::Ok,
+           "the pasted bitmap is pasted and saved as a file to drop");
+    Gdiplus::Bitmap* source = e.sourceImage.get();
+    const PixelImage pixels = e.sourcePixels;
+    wchar_t dropped[MAX_PATH];
+    GetFullPathNameW(L"memory_drop.png", MAX_PATH, dropped, nullptr);
+    const DWORD clipboard = GetClipboardSequenceNumber();
+    gGdiplusOutOfMemory = true;
+    SendMessageW(main, WM_KEYDOWN, 'V', 1);
+    SendMessageW(e.sourcePane, WM_DROPFILES, WPARAM(MakeDrop({dropped}, POINT{1, 1})), 0);
+    SendMessageW(result, WM_DROPFILES, WPARAM(MakeDrop({dropped}, POINT{1, 1})), 0);
+    gGdiplusOutOfMemory = false;
+    gOutOfMemory = true;  // the copy's canvas is the program's own memory
+    SendMessageW(main, WM_KEYDOWN, 'C', 1);
+    gOutOfMemory = false;
+    Expect(e.sourceImage.get() == source && e.sourcePixels.pixels == pixels.pixels &&
+               !e.backdropImage,
+           "a paste and drops without memory leave every image as it was");
+    Expect(GetClipboardSequenceNumber() == clipboard,
+           "a copy without memory leaves the clipboard as it was");
+    Expect(PaintsWithoutMemory(result, gGdiplusOutOfMemory),
+           "a paint whose label fonts cannot be made leaves nothing to paint");
+    SendMessageW(result, WM_DROPFILES, WPARAM(MakeDrop({dropped}, POINT{1, 1})), 0);
+    Expect(e.backdropImage && e.backdropImage->GetWidth() == 3,
+           "with memory back the same file drops");
     return CloseAndReport(main);
 }

@@ -1,6 +1,8 @@
 // Image and file I/O of the headless renderer over stb_image and stb_image_write.
 #include "image_io.h"
 
+#include "warp/file_replace.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -46,20 +48,7 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>
 
 bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
 {
-    bool written = false;
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        out.close();
-        written = !out.fail();
-    }
-    if (!written) {
-        std::error_code ec;
-        std::filesystem::remove(path, ec);  // no half-written file stays behind
-    }
-    return written;
+    return ReplaceFileWithBytes(path, bytes.data(), bytes.size());
 }
 
 // stb's reason, or a general one where stb left none or an unprintable one (an unknown PNG

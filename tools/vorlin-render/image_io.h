@@ -18,7 +18,8 @@ std::filesystem::path PathFromUtf8(const std::string& utf8);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes);
-// Writes the bytes, replacing the file; on failure nothing is left at the path.
+// Writes the bytes into a file of that name, replacing an earlier one only once they are all
+// written; on failure an earlier file stays as it was and nothing else is left behind.
 bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
 
 // PNG, BMP, JPEG or GIF (first frame) as ARGB words, alpha<<24 | r<<16 | g<<8 | b, without

@@ -5,6 +5,35 @@
 
 #include "cases.h"
 
+static bool WriteTextFile(const std::string& unixPath, const std::string& text)
+{
+    HANDLE file = CreateFileW(WinPath(unixPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
+              written == text.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// The names of the files a pattern (a Unix path with wildcards in its last part) matches,
+// separated by spaces.
+static std::string FilesMatching(const std::string& pattern)
+{
+    std::string names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(WinPath(pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names += Narrow(found.cFileName) + " ";
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
 // replay SCENE: pastes the source, marks the selection, plays the actions, then copies
 // and saves and compares both with the renderer's image.
 int CaseReplay()
@@ -23,7 +52,15 @@ int CaseReplay()
     Screenshot("final");
     CheckCopyEquals(app, scene.expected, name.c_str());
     CheckSaveEquals(app, scene.expected, name + ".png", name.c_str());
+    // A copy whose "PNG" nobody has asked for yet: the program makes it before it ends, and
+    // it stays on the clipboard after it.
+    std::vector<uint8_t> block, png;
+    CopyResult(app, block);
     app.CloseAndCheck();
+    Image fromPng;
+    if (CHECK(ReadClipboardData(PngClipboardFormat(), png) && DecodePng(png, fromPng),
+              "the copy's \"PNG\" is gone with the program"))
+        CheckSameImage(fromPng, scene.expected, (name + ": the PNG left behind").c_str());
     return 0;
 }
 
@@ -47,16 +84,21 @@ int CaseCopyEmpty()
             for (uint32_t v : got.pixels)
                 CHECK(Rgb(v) == kBlack, "a pixel of the empty copy is 0x%06X, not black", Rgb(v));
     }
+    // The name is taken by an earlier, longer file: the dialog asks, and the PNG replaces it
+    // whole, leaving no file of another name behind.
     std::string plain = OutPath("no_extension");
-    DeleteFileW(WinPath(plain).c_str());
     DeleteFileW(WinPath(plain + ".png").c_str());
+    CHECK(WriteTextFile(plain, std::string(400, 'e')), "cannot write %s", plain.c_str());
     if (SaveThroughDialog(app, WinPath(plain), plain)) {
         CHECK(!FileExists(plain + ".png"), "an extension was added to the typed name");
         Image got;
-        if (CHECK(LoadPng(plain, got), "the file saved as 'no_extension' is not a PNG"))
+        if (CHECK(WaitFor([&] { return LoadPng(plain, got); }, 5000),
+                  "the file saved as 'no_extension' is not a PNG"))
             CHECK(got.width == 2 && got.height == 2 && got.pixels == blank.pixels,
                   "the empty save is %dx%d, first pixel 0x%08X; expected 2 x 2 all transparent",
                   got.width, got.height, got.pixels.empty() ? 0u : got.pixels[0]);
+        CHECK(FilesMatching(OutPath("*.tmp")).empty(), "the save left %s behind",
+              FilesMatching(OutPath("*.tmp")).c_str());
     }
     // A relative name lands in the program's current folder (the case folder here).
     std::string relative = OutPath("relative.png");
@@ -116,7 +158,28 @@ int CaseCopy3x2()
     return 0;
 }
 
-// Text on the clipboard: paste leaves the source image as it was.
+// A bitmap the program cannot convert: a DIB section does not cross processes on Wine's
+// clipboard, so the program gets a handle GDI+ refuses.
+static bool PutUnconvertibleBitmapOnClipboard()
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 4;
+    info.bmiHeader.biHeight = 4;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!dib || !OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    bool set = SetClipboardData(CF_BITMAP, dib) != nullptr;
+    CloseClipboard();
+    return set;
+}
+
+// Text, or a bitmap that does not convert, on the clipboard: paste leaves the source image
+// as it was.
 int CasePasteText()
 {
     SceneData scene;
@@ -138,14 +201,23 @@ int CasePasteText()
     CHECK(IsClipboardFormatAvailable(CF_UNICODETEXT),
           "paste with only text on the clipboard emptied it");
     CheckCopyEquals(app, scene.expected, "paste-text");
-    // A second picture pasted replaces the first; the rectangle stays and now applies to it.
-    SceneData repasted;
-    Image c;
-    if (LoadScene("wine-edit_repasted", repasted) &&
-        CHECK(LoadPng(DataPath("drop_c.png"), c), "no drop_c.png")) {
-        PutBitmapOnClipboard(c);
+    if (CHECK(PutUnconvertibleBitmapOnClipboard(), "cannot put a DIB section on the clipboard")) {
         Key(app, 'V');
-        CheckCopyEquals(app, repasted.expected, "pasted again");
+        CHECK(CaptureClient(app.source).pixels == before.pixels,
+              "a pasted bitmap that does not convert changed SourcePane");
+    }
+    if (PutPngOnClipboard(DataPath("not_an_image.png"))) {
+        Key(app, 'V');
+        CHECK(CaptureClient(app.source).pixels == before.pixels,
+              "a pasted \"PNG\" that does not decode changed SourcePane");
+        CheckCopyEquals(app, scene.expected, "after pastes that do not convert");
+    }
+    // A second picture pasted replaces the first; the rectangle stays and now applies to it.
+    // It comes as "PNG" alone, as a browser copies an image.
+    SceneData repasted;
+    if (LoadScene("wine-edit_repasted", repasted) && PutPngOnClipboard(DataPath("drop_c.png"))) {
+        Key(app, 'V');
+        CheckCopyEquals(app, repasted.expected, "pasted again as PNG");
     }
     // The menu's copy command copies too.
     std::vector<uint8_t> block;

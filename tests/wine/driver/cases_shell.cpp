@@ -142,11 +142,46 @@ static std::wstring TextOf(HWND hwnd)
 
 // ---- start-up ---------------------------------------------------------------------------------
 
+// The manifest built into vorlin.exe (resource 1 of type RT_MANIFEST), or "".
+static std::string EmbeddedManifest()
+{
+    HMODULE exe = LoadLibraryExW(gContext.exe.c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!exe)
+        return {};
+    std::string text;
+    HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    HGLOBAL loaded = found ? LoadResource(exe, found) : nullptr;
+    if (const void* bytes = loaded ? LockResource(loaded) : nullptr)
+        text.assign(static_cast<const char*>(bytes), SizeofResource(exe, found));
+    FreeLibrary(exe);
+    return text;
+}
+
+// The manifest keeps the execution level and declares per-monitor awareness of the display
+// density (v2, with the older form), long paths, common controls 6 and Windows 10 and 11.
+// (Under Wine a program without a manifest is per-monitor aware as well, so the running
+// program cannot show what its manifest did.)
+static void CheckManifest()
+{
+    const std::string manifest = EmbeddedManifest();
+    for (const char* part : {
+             "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+             "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+             ">true/pm</dpiAware>",
+             ">PerMonitorV2, PerMonitor</dpiAwareness>",
+             ">true</longPathAware>",
+             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+         })
+        CHECK(manifest.find(part) != std::string::npos, "the built manifest lacks %s", part);
+}
+
 int CaseStartup()
 {
     App app;
     if (!app.Start())
         return 1;
+    CheckManifest();
     CHECK(ClassOf(app.main) == L"VORLINC", "main window class is '%s'",
           Narrow(ClassOf(app.main)).c_str());
     CHECK(TextOf(app.main) == L"vorlin", "title is '%s', expected 'vorlin'",

@@ -64,6 +64,7 @@ struct Image {
 };
 
 bool LoadPng(const std::string& unixPath, Image& image);  // 8-bit RGBA
+bool DecodePng(const std::vector<uint8_t>& bytes, Image& image);
 bool SavePng(const std::string& unixPath, const Image& image);
 inline uint32_t Rgb(uint32_t argb) { return argb & 0xFFFFFFu; }
 
@@ -131,8 +132,12 @@ void InitDriverWindow();
 bool PutBitmapOnClipboard(const Image& image);  // as a device-dependent bitmap
 bool PutTextOnClipboard(const wchar_t* text);
 DWORD ClipboardSequence();
-// Reads the CF_DIB block; false when the clipboard holds none.
+// A PNG file's bytes as the registered format "PNG" alone, as browsers copy images.
+bool PutPngOnClipboard(const std::string& unixPath);
+UINT PngClipboardFormat();
+// Reads the CF_DIB block, or the data of any format; false when the clipboard holds none.
 bool ReadClipboardDib(std::vector<uint8_t>& block);
+bool ReadClipboardData(UINT format, std::vector<uint8_t>& block);
 // Posts key C (or the given key, or with kCopyByMenu the Edit menu's copy command) and waits
 // until the clipboard changes; reads the block.
 inline constexpr UINT kCopyByMenu = 0x10000;
@@ -176,11 +181,13 @@ struct SceneMesh {
 bool ReplayScript(App& app, const std::string& unixPath);
 bool LoadMesh(const std::string& unixPath, SceneMesh& mesh);
 
-// Compares the copied block (copied by key C, or by vk as CopyResult takes it) and the saved
-// PNG with the expected export image.
+// Compares the copied block (copied by key C, or by vk as CopyResult takes it), the
+// clipboard's "PNG" and the saved PNG with the expected export image.
 bool CheckCopyEquals(App& app, const Image& expected, const char* what, UINT vk = 'C');
 bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileName,
                      const char* what);
+// Every pixel of `got` equals `expected`'s, alpha included.
+bool CheckSameImage(const Image& got, const Image& expected, const char* what);
 // Compares ResultPane's pixels at zoom 1 with the expected warp and the mesh's overlays.
 // The pane shows what the export holds: no warp at all while nothing is marked.
 bool CheckResultPane(App& app, const Image& expected, const SceneMesh& mesh, const char* what);

@@ -24,10 +24,25 @@
 
 static std::string Utf8WinPath(const std::string& unixPath) { return Narrow(WinPath(unixPath)); }
 
+static bool ImageFromRgba(unsigned char* data, int w, int h, Image& image);
+
 bool LoadPng(const std::string& unixPath, Image& image)
 {
     int w = 0, h = 0, n = 0;
     unsigned char* data = stbi_load(Utf8WinPath(unixPath).c_str(), &w, &h, &n, 4);
+    return ImageFromRgba(data, w, h, image);
+}
+
+bool DecodePng(const std::vector<uint8_t>& bytes, Image& image)
+{
+    int w = 0, h = 0, n = 0;
+    unsigned char* data = stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &n, 4);
+    return ImageFromRgba(data, w, h, image);
+}
+
+// Takes stb's RGBA pixels (and frees them); false for none.
+static bool ImageFromRgba(unsigned char* data, int w, int h, Image& image)
+{
     if (!data)
         return false;
     image.width = w;
@@ -220,7 +235,30 @@ bool CheckCopyEquals(App& app, const Image& expected, const char* what, UINT vk)
                      by, bg, bw);
     if (bad)
         SavePng(OutPath(std::string("copy-") + what + ".png"), got);
+    // Beside the block, a PNG that keeps the transparency, made when it is asked for.
+    std::vector<uint8_t> png;
+    Image fromPng;
+    if (Check(ReadClipboardData(PngClipboardFormat(), png) && DecodePng(png, fromPng),
+              "%s: the copy offers no \"PNG\" that decodes", what))
+        CheckSameImage(fromPng, expected, (std::string(what) + ": clipboard PNG").c_str());
     return gFailures == before;
+}
+
+bool CheckSameImage(const Image& got, const Image& expected, const char* what)
+{
+    if (!Check(got.width == expected.width && got.height == expected.height,
+               "%s: image %dx%d, expected %dx%d", what, got.width, got.height, expected.width,
+               expected.height))
+        return false;
+    long bad = 0;
+    int bx = 0, by = 0;
+    uint32_t bg = 0, bw = 0;
+    for (int y = 0; y < got.height; ++y)
+        for (int x = 0; x < got.width; ++x)
+            if (got.At(x, y) != expected.At(x, y) && bad++ == 0)
+                bx = x, by = y, bg = got.At(x, y), bw = expected.At(x, y);
+    ReportMismatches(what, bad, long(got.width) * got.height, bx, by, bg, bw);
+    return bad == 0;
 }
 
 bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileName, const char* what)
@@ -234,20 +272,7 @@ bool CheckSaveEquals(App& app, const Image& expected, const std::string& fileNam
     if (!Check(WaitFor([&] { return LoadPng(path, got); }, 5000),
                "%s: the saved file %s does not decode as PNG", what, path.c_str()))
         return false;
-    if (!Check(got.width == expected.width && got.height == expected.height,
-               "%s: saved image %dx%d, expected %dx%d", what, got.width, got.height, expected.width,
-               expected.height))
-        return false;
-    long bad = 0;
-    int bx = 0, by = 0;
-    uint32_t bg = 0, bw = 0;
-    for (int y = 0; y < got.height; ++y)
-        for (int x = 0; x < got.width; ++x)
-            if (got.At(x, y) != expected.At(x, y) && bad++ == 0)
-                bx = x, by = y, bg = got.At(x, y), bw = expected.At(x, y);
-    ReportMismatches((std::string(what) + ": saved PNG").c_str(), bad, long(got.width) * got.height,
-                     bx, by, bg, bw);
-    return bad == 0;
+    return CheckSameImage(got, expected, (std::string(what) + ": saved PNG").c_str());
 }
 
 // ---- ResultPane against the expected warp and the mesh -------------------------------------

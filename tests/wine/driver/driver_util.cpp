@@ -471,12 +471,39 @@ bool PutTextOnClipboard(const wchar_t* text)
 
 DWORD ClipboardSequence() { return GetClipboardSequenceNumber(); }
 
-bool ReadClipboardDib(std::vector<uint8_t>& block)
+bool PutPngOnClipboard(const std::string& unixPath)
+{
+    HANDLE file = CreateFileW(WinPath(unixPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Check(false, "cannot read %s", unixPath.c_str());
+    DWORD size = GetFileSize(file, nullptr), got = 0;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    bool read = block && ReadFile(file, GlobalLock(block), size, &got, nullptr) && got == size;
+    if (block)
+        GlobalUnlock(block);
+    CloseHandle(file);
+    if (!read || !OpenDriverClipboard()) {
+        if (block)
+            GlobalFree(block);
+        return Check(false, "cannot put %s on the clipboard", unixPath.c_str());
+    }
+    EmptyClipboard();
+    bool ok = SetClipboardData(PngClipboardFormat(), block) != nullptr;
+    CloseClipboard();
+    return Check(ok, "SetClipboardData(\"PNG\") failed");
+}
+
+UINT PngClipboardFormat() { return RegisterClipboardFormatW(L"PNG"); }
+
+bool ReadClipboardDib(std::vector<uint8_t>& block) { return ReadClipboardData(CF_DIB, block); }
+
+bool ReadClipboardData(UINT format, std::vector<uint8_t>& block)
 {
     block.clear();
     if (!OpenDriverClipboard())
         return Check(false, "the driver cannot open the clipboard");
-    HANDLE h = GetClipboardData(CF_DIB);
+    HANDLE h = GetClipboardData(format);
     bool ok = false;
     if (h) {
         SIZE_T size = GlobalSize(h);
