@@ -1,5 +1,5 @@
-// Image and file I/O of the headless renderer over stb_image and stb_image_write.
-#include "image_io.h"
+// Image and file I/O of scenes and the headless renderer over stb_image and stb_image_write.
+#include "scene/image_files.h"
 
 #include <algorithm>
 #include <climits>
@@ -44,22 +44,42 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>
     return !in.bad();
 }
 
-bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
+bool WriteFileThrough(const std::filesystem::path& path,
+                      const std::function<void(std::ostream&)>& write)
 {
+    std::filesystem::path partial = path;
+    partial += ".partial";
     bool written = false;
     {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         if (!out)
             return false;
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        try {
+            write(out);
+        } catch (...) {
+            out.close();
+            std::error_code ec;
+            std::filesystem::remove(partial, ec);
+            throw;
+        }
         out.close();
         written = !out.fail();
     }
-    if (!written) {
-        std::error_code ec;
-        std::filesystem::remove(path, ec);  // no half-written file stays behind
+    std::error_code ec;
+    if (written)
+        std::filesystem::rename(partial, path, ec);  // replaces an earlier file in one step
+    if (!written || ec) {
+        std::filesystem::remove(partial, ec);
+        return false;
     }
-    return written;
+    return true;
+}
+
+bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
+{
+    return WriteFileThrough(path, [&](std::ostream& out) {
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    });
 }
 
 // stb's reason, or a general one where stb left none or an unprintable one (an unknown PNG
