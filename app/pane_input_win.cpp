@@ -1,4 +1,5 @@
-// What SourcePane and ResultPane do alike: take dropped image files and zoom on the wheel.
+// What SourcePane and ResultPane do alike: take dropped image and scene files and zoom on
+// the wheel.
 #include <string>
 #include <vector>
 
@@ -23,10 +24,26 @@ static std::vector<std::wstring> DroppedFileNames(HDROP drop)
     return names;
 }
 
+// The scene files of a drop, taken out of `names`, which keeps the images.
+static std::vector<std::wstring> TakeSceneNames(std::vector<std::wstring>& names)
+{
+    std::vector<std::wstring> scenes;
+    for (auto it = names.begin(); it != names.end();) {
+        if (IsSceneFileName(*it)) {
+            scenes.push_back(std::move(*it));
+            it = names.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return scenes;
+}
+
 void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
 {
     std::vector<std::wstring> names = DroppedFileNames(drop);
     DragFinish(drop);
+    std::vector<std::wstring> scenes = TakeSceneNames(names);
     // Each file is decoded in turn and the last one stays; one that does not decode gives
     // an empty image that draws nothing.
     std::unique_ptr<Gdiplus::Bitmap> image;
@@ -37,6 +54,8 @@ void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
     if (!names.empty())
         ReplacePaneImage(which, std::move(image));
     Repaint(pane);
+    if (!scenes.empty())
+        OpenDroppedScenes(scenes);
 }
 
 void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam)

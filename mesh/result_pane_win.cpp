@@ -18,33 +18,56 @@ static void OnResultMouseMove(HWND pane, LPARAM lParam)
         Repaint(pane);
 }
 
+// Whether a press starts an edit: not during a stroke or a node drag.
+static bool PressStartsEdit()
+{
+    InteractionMode mode = gEditor.interactionMode;
+    return mode != InteractionMode::Stroke && mode != InteractionMode::NodeDrag;
+}
+
 static void OnResultLButtonDown(HWND pane, LPARAM lParam)
 {
     // a press during a stroke or a node drag only takes the capture again
+    if (PressStartsEdit())
+        BeginEditStep(EditKind::Mesh);
     BeginStroke(gEditor, CanvasPoint(lParam));
     SetCapture(pane);
 }
 
 static void OnResultLButtonUp(HWND pane)
 {
-    if (EndStroke(gEditor))
+    if (EndStroke(gEditor)) {
+        CommitEditStep();
         Repaint(pane);
+    }
     ReleaseCapture();
 }
 
+// A deletion is a step of its own; a picked node's drag lasts until the release.
 static void OnResultRButtonDown(HWND pane, LPARAM lParam)
 {
+    if (PressStartsEdit())
+        BeginEditStep(EditKind::Mesh);
     switch (RightButtonDown(gEditor, CanvasPoint(lParam))) {
-    case RightPressResult::CurveDeleted: Repaint(pane); break;
-    case RightPressResult::Pressed: SetCapture(pane); break;  // a node picked or not
+    case RightPressResult::CurveDeleted:
+        CommitEditStep();
+        Repaint(pane);
+        break;
+    case RightPressResult::Pressed:  // a node picked or not
+        if (gEditor.interactionMode != InteractionMode::NodeDrag)
+            CancelEditStep();
+        SetCapture(pane);
+        break;
     case RightPressResult::Ignored: break;
     }
 }
 
 static void OnResultRButtonUp(HWND pane, LPARAM lParam)
 {
-    if (RightButtonUp(gEditor, CanvasPoint(lParam)))
+    if (RightButtonUp(gEditor, CanvasPoint(lParam))) {
+        CommitEditStep();
         Repaint(pane);
+    }
     ReleaseCapture();
 }
 

@@ -28,6 +28,7 @@ static void OnSourceMouseMove(HWND pane, LPARAM lParam)
 
 static void OnSourceLButtonDown(HWND pane, LPARAM lParam)
 {
+    BeginEditStep(EditKind::Selection);
     BeginRubberBand(gEditor, SourcePoint(lParam));
     Repaint(pane);
     SetCapture(pane);
@@ -39,6 +40,7 @@ static void OnSourceLButtonUp(HWND pane, LPARAM lParam)
     // a release without a rubber band keeps whatever capture there is
     if (!EndRubberBand(e, SourcePoint(lParam)))
         return;
+    CommitEditStep();
     if (e.layoutMode == LayoutMode::Single)
         RelayoutProportionally();  // shows ResultPane once the width is 0 or more
     Repaint(pane);

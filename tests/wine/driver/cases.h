@@ -59,6 +59,7 @@ int CaseCopy3x2();
 int CasePasteText();
 int CaseSaveCancel();
 int CaseKeysCopy();
+int CaseSceneFiles();
 
 int CaseBench();
 int CaseDemo();

@@ -42,6 +42,7 @@ constexpr Case kCases[] = {
     {"paste-text", CasePasteText},
     {"save-cancel", CaseSaveCancel},
     {"keys-copy", CaseKeysCopy},
+    {"scene-files", CaseSceneFiles},
     {"bench", CaseBench},
     {"demo", CaseDemo},
     {"storm", CaseStorm},
