@@ -19,6 +19,10 @@ enum class Command {
     RefineMesh,       // W, X
     About,            // menu 104 (and the accelerators)
     Exit,             // menu 105
+    Undo,             // Z, menu 32780
+    Redo,             // Y, menu 32781
+    OpenScene,        // O, menu 32782
+    SaveScene,        // M, menu 32783
 };
 
 inline constexpr wchar_t kAboutCaption[] = L"バージョン情報";
@@ -27,6 +31,8 @@ inline constexpr wchar_t kAboutCaption[] = L"バージョン情報";
 // VORLIN_VERSION comes from the build (the top CMakeLists.txt).
 inline constexpr wchar_t kAboutText[] =
     L"vorlin version " VORLIN_WIDE(VORLIN_VERSION) L"\nCopyright (C) 2026 the vorlin developers";
+// The caption of the message boxes of a scene's opening: its refusal, or its unreadable images.
+inline constexpr wchar_t kSceneCaption[] = L"シーンを開く";
 
 // The command of a WM_KEYDOWN virtual-key code; modifiers and repeat state are not looked at.
 Command CommandForKey(uint32_t virtualKey);

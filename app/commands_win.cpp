@@ -69,7 +69,9 @@ void RunCommand(HWND main, Command command)
     case Command::None: break;
     case Command::CopyResult: CopyResult(main); break;
     case Command::ClearMesh:
+        BeginEditStep(EditKind::Mesh);
         ClearMesh(e);
+        CommitEditStep();
         // the panes are windows of their own, so they are invalidated along with MainWindow
         RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
         break;
@@ -84,11 +86,16 @@ void RunCommand(HWND main, Command command)
     case Command::RowsFamily: e.activeFamily = CurveFamily::Rows; break;
     case Command::PasteSource: PasteSource(main); break;
     case Command::RefineMesh:
-        RefineMesh(e);  // a mesh too large to refine stays as it was
+        RefineMeshRecorded(e.history, e);  // a mesh too large to refine stays as it was
+        RefreshEditMenu();
         Repaint(e.resultPane);
         break;
     case Command::About: MessageBoxW(main, kAboutText, kAboutCaption, MB_OK); break;
     case Command::Exit: DestroyWindow(main); break;
+    case Command::Undo: UndoEdit(); break;
+    case Command::Redo: RedoEdit(); break;
+    case Command::OpenScene: OpenSceneWithDialog(main); break;
+    case Command::SaveScene: SaveSceneWithDialog(main); break;
     }
 }
 

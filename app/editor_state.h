@@ -16,6 +16,7 @@
 
 #include "app/layout.h"
 #include "mesh/editing.h"
+#include "scene/edit_history.h"
 #include "warp/pixel_buffer.h"
 
 struct EditorState : MeshEditState {
@@ -26,6 +27,7 @@ struct EditorState : MeshEditState {
     std::unique_ptr<Gdiplus::Bitmap> backdropImage;  // none until a drop on ResultPane
     PixelImage clipboardPixels;  // the last copy, while the clipboard promises it as "PNG"
     Point splitterOrigin{0, 0};  // Splitter's corner in MainWindow client pixels at the press
+    EditHistory history;         // undo and redo; it keeps images a scene's opening replaced
 
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;
@@ -40,8 +42,8 @@ struct EditorState : MeshEditState {
 
 extern EditorState gEditor;
 
-// Drops SourceImage, its pixels and BackdropImage; they are GDI+ objects, so this runs
-// before GDI+ is shut down.
+// Drops SourceImage, its pixels, BackdropImage and the history that may hold earlier ones;
+// they are GDI+ objects, so this runs before GDI+ is shut down.
 void ReleaseEditorImages();
 
 // The image each picture pane shows: SourceImage in SourcePane, BackdropImage in ResultPane.

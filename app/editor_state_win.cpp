@@ -9,6 +9,7 @@ EditorState gEditor;
 
 void ReleaseEditorImages()
 {
+    gEditor.history.Clear();
     gEditor.sourcePixels = PixelImage{};
     gEditor.sourceImage.reset();
     gEditor.backdropImage.reset();

@@ -1,4 +1,5 @@
-// What SourcePane and ResultPane do alike: take dropped image files and zoom on the wheel.
+// What SourcePane and ResultPane do alike: take dropped image and scene files and zoom on
+// the wheel.
 #include <string>
 #include <vector>
 
@@ -25,10 +26,26 @@ static std::vector<std::wstring> DroppedFileNames(HDROP drop)
     return names;
 }
 
+// The scene files of a drop, taken out of `names`, which keeps the images.
+static std::vector<std::wstring> TakeSceneNames(std::vector<std::wstring>& names)
+{
+    std::vector<std::wstring> scenes;
+    for (auto it = names.begin(); it != names.end();) {
+        if (IsSceneFileName(*it)) {
+            scenes.push_back(std::move(*it));
+            it = names.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return scenes;
+}
+
 void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
 {
     std::vector<std::wstring> names = DroppedFileNames(drop);
     DragFinish(drop);
+    std::vector<std::wstring> scenes = TakeSceneNames(names);
     // Each file is decoded in turn and the last one that decodes stays; when none does, the
     // pane keeps the image it had. A name too long for the plain form is opened through the
     // long one.
@@ -43,6 +60,10 @@ void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
     Repaint(pane);
     if (which == PaneImage::Source)
         Repaint(gEditor.resultPane);  // its warp is of the new source now
+    if (!scenes.empty()) {
+        EndPendingInteraction();  // a scene replaces the mesh a stroke or drag works on
+        OpenDroppedScenes(scenes);
+    }
 }
 
 void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam)

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/editor_state.h"
@@ -82,3 +84,23 @@ void OnMainRenderFormat(UINT format);
 void OnMainRenderAllFormats(HWND main);
 void OnMainDestroyClipboard();
 void SetTranslucency(HWND main, bool on);
+
+// The edit history as the window layer keeps it: a step begins at an edit's press and is
+// committed by the handler that ends the edit (a button's release, a rubber band's end), so
+// whatever ends an interaction through those handlers records its step too.
+void BeginEditStep(EditKind kind);
+void CommitEditStep();
+// The step begun changed nothing (a right press that picked no node).
+void CancelEditStep();
+void UndoEdit();
+void RedoEdit();
+// Greys the menu's undo and redo items while there is nothing to undo or redo.
+void RefreshEditMenu();
+
+// Scenes in and out through the dialogs owned by MainWindow. A scene that cannot be read is
+// refused with a message box in vorlin-render's words and changes nothing.
+void OpenSceneWithDialog(HWND main);
+void SaveSceneWithDialog(HWND main);
+// Dropped files whose names end in .json are scenes; the last of them that reads is opened.
+bool IsSceneFileName(const std::wstring& name);
+void OpenDroppedScenes(const std::vector<std::wstring>& paths);

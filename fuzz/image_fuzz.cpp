@@ -10,7 +10,7 @@
 
 #include <stb/stb_image.h>
 
-#include "image_io.h"
+#include "scene/image_files.h"
 
 namespace {
 

@@ -1,17 +1,19 @@
-// Fuzzes the headless renderer's scene files: the strict reading of the whole file, the
-// replay through the editing operations, the grid document, and (for canvases up to 512 x
-// 512) the warp of a fixed source with the PNG encoded and decoded again.
+// Fuzzes scene files: the strict reading of the whole file, the replay through the editing
+// operations, the grid document, the scene the program would save of the replayed state
+// (which must read back to it), and (for canvases up to 512 x 512) the warp of a fixed source
+// with the PNG encoded and decoded again.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "image_io.h"
+#include "scene/image_files.h"
 #include "mesh/curves.h"
 #include "mesh/editing.h"
 #include "mesh/node_grid.h"
-#include "scene.h"
+#include "scene/scene_file.h"
 #include "warp/mesh_warp.h"
 #include "warp/pixel_buffer.h"
 
@@ -101,6 +103,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(e.interactionMode == InteractionMode::Idle, "the replay left a stroke or drag open");
     Check(GridHasShape(e.nodeGrid, e.rowCurves.size(), e.columnCurves.size()),
           "the replay left a grid out of line with its curves");
+
+    std::ostringstream saved;
+    WriteScene(saved, e, scene.source, scene.backdrop);
+    Scene again;
+    Check(ParseScene(saved.str(), again, error), "a written scene is refused");
+    MeshEditState back;
+    ReplayScene(again, back, warnings);
+    Check(back.columnCurves == e.columnCurves && back.rowCurves == e.rowCurves &&
+              back.nodeGrid == e.nodeGrid && back.sourceSelection == e.sourceSelection &&
+              back.activeFamily == e.activeFamily && again.source == scene.source &&
+              again.backdrop == scene.backdrop,
+          "a written scene reads back to another state");
 
     const nlohmann::json doc = GridDocument(e);
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);

@@ -69,6 +69,8 @@ uint64_t RefinedCurveCount(const CurveSet& set)
     return set.empty() ? 0 : 2 * uint64_t(set.size()) - 1;
 }
 
+}  // namespace
+
 bool RefinementFits(const CurveSet& columns, const CurveSet& rows)
 {
     // Curve counts stay far below 2^32 here (each curve holds at least its vector), so the
@@ -77,8 +79,6 @@ bool RefinementFits(const CurveSet& columns, const CurveSet& rows)
            RefinedPointCount(columns) <= kMaxRefinedPointsPerFamily &&
            RefinedPointCount(rows) <= kMaxRefinedPointsPerFamily;
 }
-
-}  // namespace
 
 void InsertMidCurves(CurveSet& set)
 {

@@ -13,6 +13,8 @@ inline constexpr uint64_t kMaxRefinedNodes = uint64_t(1) << 22;
 inline constexpr uint64_t kMaxRefinedPointsPerFamily = uint64_t(1) << 22;
 
 void InsertMidCurves(CurveSet& set);
+// Whether the refined mesh stays within the bounds above.
+bool RefinementFits(const CurveSet& columns, const CurveSet& rows);
 // Refines both families and recomputes the grid; false (mesh unchanged) when the refined
 // mesh would pass the bounds above or cannot be allocated.
 bool RefineMesh(MeshEditState& e);

@@ -20,29 +20,51 @@ static void OnResultMouseMove(HWND pane, LPARAM lParam)
     TrackNodeDrag(e, p);  // where a drag that ends without its release ends
 }
 
+// Whether a press starts an edit: not during a stroke or a node drag.
+static bool PressStartsEdit()
+{
+    InteractionMode mode = gEditor.interactionMode;
+    return mode != InteractionMode::Stroke && mode != InteractionMode::NodeDrag;
+}
+
 static void OnResultLButtonDown(HWND pane, LPARAM lParam)
 {
     // a press during a stroke or a node drag only takes the capture again
+    if (PressStartsEdit())
+        BeginEditStep(EditKind::Mesh);
     BeginStroke(gEditor, CanvasPoint(lParam));
     SetCapture(pane);
 }
 
 // What follows every end of a stroke or node drag, whether its button's release, a command
-// or a lost capture ended it: a repaint when one ended, and the capture let go.
+// or a lost capture ended it: the edit recorded and a repaint when one ended, and the
+// capture let go.
 static void FinishResultEdit(HWND pane, bool ended)
 {
-    if (ended)
+    if (ended) {
+        CommitEditStep();
         Repaint(pane);
+    }
     ReleaseOwnCapture(pane);
 }
 
 static void OnResultLButtonUp(HWND pane) { FinishResultEdit(pane, EndStroke(gEditor)); }
 
+// A deletion is a step of its own; a picked node's drag lasts until the release.
 static void OnResultRButtonDown(HWND pane, LPARAM lParam)
 {
+    if (PressStartsEdit())
+        BeginEditStep(EditKind::Mesh);
     switch (RightButtonDown(gEditor, CanvasPoint(lParam))) {
-    case RightPressResult::CurveDeleted: Repaint(pane); break;
-    case RightPressResult::Pressed: SetCapture(pane); break;  // a node picked or not
+    case RightPressResult::CurveDeleted:
+        CommitEditStep();
+        Repaint(pane);
+        break;
+    case RightPressResult::Pressed:  // a node picked or not
+        if (gEditor.interactionMode != InteractionMode::NodeDrag)
+            CancelEditStep();
+        SetCapture(pane);
+        break;
     case RightPressResult::Ignored: break;
     }
 }

@@ -21,12 +21,16 @@ TEST(CommandForKey, EveryKeyOfTheTable)
         {'5', Command::TranslucencyOn},   // 0x35
         {'C', Command::CopyResult},       // 0x43
         {'H', Command::ColumnsFamily},    // 0x48
+        {'M', Command::SaveScene},        // 0x4D
+        {'O', Command::OpenScene},        // 0x4F
         {'P', Command::CycleLayout},      // 0x50
         {'S', Command::SaveResult},       // 0x53
         {'T', Command::RowsFamily},       // 0x54
         {'V', Command::PasteSource},      // 0x56
         {'W', Command::RefineMesh},       // 0x57
         {'X', Command::RefineMesh},       // 0x58
+        {'Y', Command::Redo},             // 0x59
+        {'Z', Command::Undo},             // 0x5A
     };
     for (const Case& c : cases)
         EXPECT_EQ(CommandForKey(c.key), c.command) << std::hex << c.key;
@@ -39,28 +43,34 @@ TEST(CommandForKey, KeysOutsideTheTableDoNothing)
         0xBE,         // full stop
         0x63,         // keypad 3, which is also the code of a lower-case 'c'
         '1',   '4',   '6',  '9',  'A',  'B',
-        'D',   'Q',   'Z',  0x10, 0x11, 0x12,  // Shift, Ctrl, Alt themselves
+        'D',   'N',   'Q',  0x10, 0x11, 0x12,  // Shift, Ctrl, Alt themselves
         0x08,  0x1B,  0x20,                    // Backspace, Escape, Space
         0x130, 0x143,                          // a code with bits above the byte is not 0 or C
+        0x7A,  0x79,  0x6F, 0x6D,              // F11, F10, keypad / and -: lower-case z, y, o, m
     };
     for (uint32_t key : others)
         EXPECT_EQ(CommandForKey(key), Command::None) << std::hex << key;
 }
 
-TEST(CommandForMenuId, TheFourMenuItemsAndNothingElse)
+TEST(CommandForMenuId, TheEightMenuItemsAndNothingElse)
 {
     EXPECT_EQ(CommandForMenuId(104), Command::About);
     EXPECT_EQ(CommandForMenuId(105), Command::Exit);
     EXPECT_EQ(CommandForMenuId(32773), Command::CopyResult);
     EXPECT_EQ(CommandForMenuId(32775), Command::PasteSource);
-    for (uint32_t id : {0u, 103u, 106u, 109u, 32772u, 32774u, 32776u, 65535u})
+    EXPECT_EQ(CommandForMenuId(32780), Command::Undo);
+    EXPECT_EQ(CommandForMenuId(32781), Command::Redo);
+    EXPECT_EQ(CommandForMenuId(32782), Command::OpenScene);
+    EXPECT_EQ(CommandForMenuId(32783), Command::SaveScene);
+    for (uint32_t id : {0u, 103u, 106u, 109u, 32772u, 32774u, 32776u, 32779u, 32784u, 65535u})
         EXPECT_EQ(CommandForMenuId(id), Command::None) << id;
 }
 
 TEST(CommandUsesMesh, TheExportsAndTheMeshEditsOnly)
 {
     const Command meshCommands[] = {Command::CopyResult, Command::ClearMesh, Command::SaveResult,
-                                    Command::RefineMesh};
+                                    Command::RefineMesh, Command::Undo,      Command::Redo,
+                                    Command::OpenScene,  Command::SaveScene};
     for (Command c : meshCommands)
         EXPECT_TRUE(CommandUsesMesh(c)) << int(c);
     // The family keys take effect from the next stroke; the rest never see the mesh.

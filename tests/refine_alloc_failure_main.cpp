@@ -1,11 +1,13 @@
-// Refinement while memory runs out: the global operator new is replaced so that it throws
-// after a chosen number of allocations, which is why this is a program of its own.
+// Refinement and its undo step while memory runs out: the global operator new is replaced so
+// that it throws after a chosen number of allocations, which is why this is a program of its
+// own.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <new>
 
 #include "mesh/refine.h"
+#include "scene/edit_history.h"
 
 namespace {
 
@@ -140,6 +142,52 @@ TEST(InsertMidCurvesWithoutMemory, LeavesTheSetAsItWasWhenAnAllocationFails)
         }
         EXPECT_TRUE(threw) << allowed;
         EXPECT_EQ(set, original) << allowed;
+    }
+}
+
+// A step that cannot be kept, whether its copy at the press or its place in the history runs
+// out of memory, leaves the edit itself done; the history then starts afresh rather than undo
+// to a state it never recorded. Once memory suffices, the step undoes exactly.
+TEST(EditHistoryWithoutMemory, AStepThatCannotBeKeptLeavesTheEditDone)
+{
+    MeshEditState refined = SampleMesh();
+    refined.interactionMode = InteractionMode::Idle;
+    const MeshEditState original = refined;
+    ASSERT_TRUE(RefineMesh(refined));
+    for (bool failAtCommit : {false, true}) {
+        long failures = 0;
+        for (long allowed = 0;; ++allowed) {
+            ASSERT_LT(allowed, 100000);
+            MeshEditState e = original;
+            EditHistory h;
+            // Earlier steps, so that a cleared history shows, and enough of them that the
+            // next one needs a new block of the history's own.
+            for (int32_t i = 0; i < 3; ++i) {
+                h.Begin(EditKind::Mesh, e);
+                e.columnCurves.push_back(Curve{{i, i}});
+                h.Commit(e);
+            }
+            e = original;
+            {
+                FailAfter guard(failAtCommit ? 1000000 : allowed);
+                h.Begin(EditKind::Mesh, e);
+            }
+            ASSERT_TRUE(RefineMesh(e));
+            {
+                FailAfter guard(failAtCommit ? allowed : 1000000);
+                h.Commit(e);
+            }
+            ExpectSameMesh(e, refined, allowed);
+            if (h.UndoSteps() != 4) {
+                ++failures;
+                EXPECT_FALSE(h.CanUndo()) << allowed;
+                continue;
+            }
+            ASSERT_TRUE(h.Undo(e, [](std::unique_ptr<HeldImages>&) {}));
+            ExpectSameMesh(e, original, allowed);
+            break;
+        }
+        EXPECT_GT(failures, failAtCommit ? 0 : 5) << failAtCommit;
     }
 }
 

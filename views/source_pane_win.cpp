@@ -28,6 +28,7 @@ static void OnSourceMouseMove(HWND pane, LPARAM lParam)
 
 static void OnSourceLButtonDown(HWND pane, LPARAM lParam)
 {
+    BeginEditStep(EditKind::Selection);
     BeginRubberBand(gEditor, SourcePoint(lParam));
     Repaint(pane);
     SetCapture(pane);
@@ -40,6 +41,7 @@ static void FinishRubberBand(HWND pane, bool ended)
     EditorState& e = gEditor;
     if (!ended)
         return;
+    CommitEditStep();
     if (e.layoutMode == LayoutMode::Single)
         RelayoutProportionally();  // shows ResultPane once the width is 0 or more
     Repaint(pane);

@@ -131,6 +131,8 @@ def prepare_scene(data, renderer, name, scene_path):
     source_path = os.path.normpath(os.path.join(folder, source)) if source else None
     if source_path and not os.path.isfile(source_path):
         source_path = None  # a missing source draws nothing, as no paste does
+    if "grid" in scene:
+        return "its grid is taken as it stands, with nodes that strokes cannot make"
     if not all(in_int16(v) for p in scene_points(scene) for v in p):
         return "a position lies outside the 16-bit range that a mouse message carries"
     sel = scene.get("selection", [0, 0, -1, 0])

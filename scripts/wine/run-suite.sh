@@ -36,7 +36,7 @@ else
     cases=(startup resize splitter keys-layout translucency about menu-exit save-close
            rubber-band rubber-zoom wheel-routing edit delete node-drag result-zoom
            drop-source drop-result drop-inprocess memory-inprocess capture-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy keys-midstroke
-           refine-held storm)
+           scene-files refine-held storm)
     # The Windows download, when cpack has made it: unpacked and started as a user would.
     if compgen -G "$build/vorlin-*-win64.zip" >/dev/null; then
         cases+=(package)

@@ -609,7 +609,10 @@ def replay(scene, editor):
     editor.selection = list(scene.get("selection", [0, 0, -1, 0]))
     editor.columns = [[list(p) for p in c] for c in scene.get("columns", [])]
     editor.rows = [[list(p) for p in c] for c in scene.get("rows", [])]
-    recompute_node_grid(editor.columns, editor.rows, editor.grid)
+    if "grid" in scene:  # as it stands, stale nodes included
+        editor.grid = [[list(n) for n in row] for row in scene["grid"]]
+    else:
+        recompute_node_grid(editor.columns, editor.rows, editor.grid)
     for action in scene.get("actions", []):
         (name, value), = action.items()
         if name == "family":

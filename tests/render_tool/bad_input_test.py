@@ -3,6 +3,8 @@
 # exit status 2, one line on stderr naming the offending option, key or action index, and no
 # output file; an output that cannot be made or written gives 1; an undecodable source warns
 # and still renders; every supported source format decodes; the timings stay off by default.
+# Every refused scene gets the same words from the reading the program shares; --source warps
+# another image with the scene's mesh; a scene of the mesh's grid renders as the mesh it holds.
 import argparse
 import json
 import os
@@ -88,6 +90,22 @@ REFUSED = [
     ("family diagonal", '{"actions": [{"family": "diagonal"}]}', ["{scene}"] + OUTPUTS, 2,
      ["actions[0].family", "diagonal"]),
     ("family in capitals", '{"actions": [{"family": "Columns"}]}', ["{scene}"] + OUTPUTS, 2, ["actions[0].family"]),
+    # the backdrop and the grid
+    ("backdrop not a string", '{"backdrop": ["a.png"]}', ["{scene}"] + OUTPUTS, 2, ["backdrop", "string"]),
+    ("grid not an array", '{"grid": {}}', ["{scene}"] + OUTPUTS, 2, ["grid", "array"]),
+    ("grid row not an array", '{"rows": [[[0, 0]]], "grid": [5]}', ["{scene}"] + OUTPUTS, 2, ["grid[0]", "array"]),
+    ("node of three", '{"columns": [[[0, 0]]], "rows": [[[0, 0]]], "grid": [[[1, 1, 0]]]}', ["{scene}"] + OUTPUTS, 2,
+     ["grid[0][0]", "columnPointIndex"]),
+    ("node with a fraction", '{"columns": [[[0, 0]]], "rows": [[[0, 0]]], "grid": [[[1, 1, 0, 0.5]]]}',
+     ["{scene}"] + OUTPUTS, 2, ["grid[0][0][3]", "not an integer"]),
+    ("grid with a row too few", "{" + MESH + ', "grid": [[[1, 1, 5, 6], [1, 1, 39, 5]]]}', ["{scene}"] + OUTPUTS, 2,
+     ["grid", "1 rows for 2 row curves"]),
+    ("grid row with a node too many", "{" + MESH + ', "grid": [[[1, 1, 5, 6], [1, 1, 39, 5]], [[0, 0, 0, 0], [0, 0, 0, 0], [0, 0, 0, 0]]]}',
+     ["{scene}"] + OUTPUTS, 2, ["grid[1]", "3 nodes for 2 column curves"]),
+    ("grid without curves", '{"grid": [[]]}', ["{scene}"] + OUTPUTS, 2, ["grid", "1 rows for 0 row curves"]),
+    ("source option without its file", "{}", ["{scene}", "--source"], 2, ["--source needs a file name"]),
+    ("source option given twice", "{}", ["{scene}", "--source", "a.png", "--source", "b.png"] + OUTPUTS, 2,
+     ["--source given twice"]),
     # outputs that cannot be made or written
     ("canvas beyond the pixel bound", '{"columns": [[[2147483647, 2147483647]]]}', ["{scene}"] + OUTPUTS, 1,
      ["2147483647 x 2147483647", "134217728"]),
@@ -134,7 +152,8 @@ def write_scene(folder, text, filename="scene.json"):
     return path
 
 
-def check_refusals(renderer, work, c):
+def check_refusals(renderer, refusal, work, c):
+    shared = 0
     for name, text, args, status, fragments in REFUSED:
         folder = fresh_folder(work, name)
         scene = write_scene(folder, text) if text is not None else os.path.join(folder, "absent.json")
@@ -147,11 +166,26 @@ def check_refusals(renderer, work, c):
             c.expect(name, line.startswith("vorlin-render: "), f"unprefixed message {line!r}")
             for fragment in fragments:
                 c.expect(name, fragment in line, f"{fragment!r} not in {line!r}")
+        # The program refuses the same scene in the same words, through the shared reading; a
+        # scene it reads was refused for the command line.
+        if args and not args[0].startswith("-"):
+            path = substitute(args[:1], scene, folder)[0]
+            program = subprocess.run([refusal, path], capture_output=True)
+            said = program.stdout.decode("utf-8", "replace").splitlines()
+            if program.returncode == 2:
+                shared += 1
+                c.expect(name, lines == ["vorlin-render: " + l for l in said],
+                         f"the program's refusal {said} is not the renderer's {lines}")
+            else:
+                c.expect(name, program.returncode == 0 and not said and
+                         not any(l.startswith("vorlin-render: " + path + ":") for l in lines),
+                         f"the program reads a scene the renderer refused: {lines}")
         written = set(os.listdir(folder)) - before
         if os.path.isdir(os.path.join(folder, "missing")):
             written.add("missing/")
         c.expect(name, not written, f"files written: {sorted(written)}")
         c.expect(name, r.stdout == b"", f"stdout {r.stdout!r}")
+    c.expect("refusals through the shared reading", shared >= 40, f"only {shared} scenes refused")
 
 
 def check_grid_without_png(renderer, work, c):
@@ -252,22 +286,78 @@ def check_timings(renderer, work, c):
         c.expect(name, f"timing {phase}" in text, f"no {phase} phase in {text!r}")
 
 
+def check_source_option(renderer, work, c):
+    # --source warps another image through the scene's mesh: the same pixels as a scene naming
+    # it; a missing one warns as a missing source does.
+    name = "--source"
+    folder = fresh_folder(work, name)
+    gradient = os.path.join(SOURCES, "gradient.png").replace("\\", "/")
+    body = '"selection": [4, 4, 40, 30], ' + MESH
+    named = write_scene(folder, '{"source": ' + json.dumps(gradient) + ", " + body + "}", "named.json")
+    other = write_scene(folder, '{"source": "palette.gif", ' + body + "}", "other.json")
+    outs = [os.path.join(folder, f) for f in ("named.png", "swapped.png", "missing.png")]
+    r1 = run(renderer, [named, "--png", outs[0]])
+    r2 = run(renderer, [other, "--source", gradient, "--png", outs[1]])
+    c.expect(name, r1.returncode == 0 and r2.returncode == 0 and r2.stderr == b"",
+             f"exit {r1.returncode} / {r2.returncode}, stderr {r2.stderr!r}")
+    with open(outs[0], "rb") as a, open(outs[1], "rb") as b:
+        c.expect(name, a.read() == b.read(), "--source gives another image than the scene naming it")
+    r3 = run(renderer, [named, "--source", os.path.join(folder, "none.png"), "--png", outs[2]])
+    lines = r3.stderr.decode().splitlines()
+    c.expect(name, r3.returncode == 0 and len(lines) == 1 and "none.png" in lines[0] and "does not decode" in lines[0],
+             f"a missing --source: exit {r3.returncode}, stderr {lines}")
+
+
+def check_grid_key(renderer, compare, work, c):
+    # A mesh written back as curves and its grid (as the program saves one) renders and
+    # describes itself exactly as the actions that made it; the backdrop is only checked.
+    name = "grid key"
+    folder = fresh_folder(work, name)
+    gradient = json.dumps(os.path.join(SOURCES, "gradient.png").replace("\\", "/"))
+    actions = ('"actions": [{"stroke": [[4, 4], [6, 40]]}, {"stroke": [[40, 2], [38, 42]]}, {"family": "rows"}, '
+               '{"stroke": [[0, 6], [44, 4]]}, {"stroke": [[0, 38], [44, 40]]}, {"rightDrag": [[39, 5], [30, 12]]}, '
+               '{"stroke": [[0, 90], [9, 91]]}, {"rightDrag": [[6, 38], [12, 30]]}]')
+    first = write_scene(folder, '{"source": ' + gradient + ', "selection": [0, 0, 60, 45], ' + actions + "}", "a.json")
+    r = run(renderer, [first, "--png", os.path.join(folder, "a.png"), "--grid", os.path.join(folder, "a.grid")])
+    if not c.expect(name, r.returncode == 0, f"exit {r.returncode}: {r.stderr!r}"):
+        return
+    with open(os.path.join(folder, "a.grid")) as f:
+        mesh = json.load(f)
+    saved = {"source": json.loads(gradient), "backdrop": "no such file.png", "selection": [0, 0, 60, 45],
+             "columns": mesh["columns"], "rows": mesh["rows"], "grid": mesh["grid"]}
+    second = write_scene(folder, json.dumps(saved), "b.json")
+    r = run(renderer, [second, "--png", os.path.join(folder, "b.png"), "--grid", os.path.join(folder, "b.grid")])
+    c.expect(name, r.returncode == 0 and r.stderr == b"", f"exit {r.returncode}: {r.stderr!r}")
+    for a, b, kind in (("a.png", "b.png", "png"), ("a.grid", "b.grid", "json")):
+        same = subprocess.run([compare, kind, os.path.join(folder, b), os.path.join(folder, a)],
+                              capture_output=True, text=True)
+        c.expect(name, same.returncode == 0, f"{kind} differs: {same.stdout}{same.stderr}")
+    del saved["grid"]  # the grid computed again from the curves has no stale node
+    third = write_scene(folder, json.dumps(saved), "c.json")
+    r = run(renderer, [third, "--grid", os.path.join(folder, "c.grid")])
+    with open(os.path.join(folder, "c.grid")) as f:
+        c.expect(name, json.load(f)["grid"] != mesh["grid"], "the actions left no stale node to keep")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--renderer", required=True)
     ap.add_argument("--compare", required=True)
+    ap.add_argument("--refusal", required=True)
     ap.add_argument("--work", required=True)
     args = ap.parse_args()
     os.makedirs(args.work, exist_ok=True)
     c = Checker()
-    check_refusals(args.renderer, args.work, c)
+    check_refusals(args.renderer, args.refusal, args.work, c)
     check_grid_without_png(args.renderer, args.work, c)
     check_grid_unwritable_after_png(args.renderer, args.work, c)
     check_sources(args.renderer, args.compare, args.work, c)
     check_allocation_failure(args.renderer, args.work, c)
     check_unicode_names(args.renderer, args.work, c)
     check_timings(args.renderer, args.work, c)
-    print(f"{len(REFUSED)} refusals and 13 other cases: {c.failures} failed checks")
+    check_source_option(args.renderer, args.work, c)
+    check_grid_key(args.renderer, args.compare, args.work, c)
+    print(f"{len(REFUSED)} refusals and 15 other cases: {c.failures} failed checks")
     return 1 if c.failures else 0
 
 

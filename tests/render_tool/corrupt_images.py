@@ -13,7 +13,7 @@ must finish within the time limit without a signal or a sanitizer report:
             says the image is too large, a fully transparent picture
 
 Whatever the case, the renderer's peak resident memory stays within the 512 MiB that it
-documents as the largest image it holds (kMaxImagePixels in tools/vorlin-render/image_io.h).
+documents as the largest image it holds (kMaxImagePixels in scene/image_files.h).
 
 Usage: corrupt_images.py --renderer PATH --work DIR [--formats png,bmp,gif,jpeg] [--list]
 """

@@ -12,21 +12,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/editor_state.h"
 #include "app/windows_win.h"
 #include "inprocess.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_WINDOWS_UTF8
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
+#include "scene/image_files.h"
 
 namespace {
 
@@ -34,7 +28,7 @@ std::wstring gData;  // Windows path of the fixture folder, with a trailing back
 
 std::wstring Fixture(const wchar_t* name) { return gData + name; }
 
-// 0xAARRGGBB pixels of a fixture, decoded independently of the program.
+// 0xAARRGGBB pixels of a fixture, decoded by stb_image, not by the GDI+ of the drop.
 struct Picture {
     int width = 0, height = 0;
     std::vector<uint32_t> argb;
@@ -43,18 +37,14 @@ struct Picture {
 Picture Decode(const std::wstring& path)
 {
     Picture p;
-    int n = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, utf8.data(), n, nullptr, nullptr);
-    int channels = 0;
-    unsigned char* data = stbi_load(utf8.c_str(), &p.width, &p.height, &channels, 4);
-    if (!data)
+    std::vector<unsigned char> bytes;
+    PixelImage image;
+    std::string failure;
+    if (!ReadWholeFile(std::filesystem::path(path), bytes) || !DecodeImage(bytes, image, failure))
         return p;
-    p.argb.resize(size_t(p.width) * p.height);
-    for (size_t i = 0; i < p.argb.size(); ++i)
-        p.argb[i] = (uint32_t(data[i * 4 + 3]) << 24) | (uint32_t(data[i * 4]) << 16) |
-                    (uint32_t(data[i * 4 + 1]) << 8) | data[i * 4 + 2];
-    stbi_image_free(data);
+    p.width = int(image.width);
+    p.height = int(image.height);
+    p.argb = std::move(image.pixels);
     return p;
 }
 
@@ -227,5 +217,33 @@ int wmain(int argc, wchar_t** argv)
     RECT client{};
     GetClientRect(e.resultPane, &client);
     Expect(client.right > 800, "the panes are laid out anew in it");
+
+    // A scene dropped with an image: the image is the backdrop first, then the scene takes
+    // the editor's place as one edit, which Z undoes and Y redoes, the images with it.
+    HMENU menu = GetMenu(main);
+    auto grey = [&](UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    Expect(grey(32780) && grey(32781), "drops are no edits: undo and redo stay greyed");
+    const std::wstring scenePath = Fixture(L"in process.scene.json");
+    std::ofstream(std::filesystem::path(scenePath))
+        << R"({"source": "drop_b.png", "columns": [[[5, 5], [6, 90]], [[60, 4], [61, 92]]],)"
+        << R"( "rows": [[[0, 10], [70, 11]]], "actions": [{"family": "rows"}]})";
+    ResultPaneProc(e.resultPane, WM_DROPFILES,
+                   WPARAM(MakeDrop({Fixture(L"drop_a.png"), scenePath}, POINT{1, 1})), 0);
+    const CurveSet columns = {{{5, 5}, {6, 90}}, {{60, 4}, {61, 92}}};
+    const Picture b = Decode(Fixture(L"drop_b.png"));
+    Expect(SamePixels(e.sourcePixels, b) && SameAsPicture(e.sourceImage.get(), b) &&
+               !e.backdropImage && e.columnCurves == columns && e.rowCurves.size() == 1 &&
+               e.activeFamily == CurveFamily::Rows,
+           "a dropped scene opens: its source, no backdrop, its curves and family");
+    Expect(!grey(32780) && grey(32781), "after the opening undo is offered, redo is not");
+    SendMessageW(main, WM_KEYDOWN, 'Z', 0);
+    Expect(SameAsPicture(e.sourceImage.get(), c) && SamePixels(e.sourcePixels, c) &&
+               SameAsPicture(e.backdropImage.get(), a) && e.columnCurves.empty() &&
+               e.activeFamily == CurveFamily::Columns,
+           "Z: the images, curves and family from before the scene, the dropped backdrop too");
+    Expect(grey(32780) && !grey(32781), "after the undo redo is offered, undo is not");
+    SendMessageW(main, WM_KEYDOWN, 'Y', 0);
+    Expect(SamePixels(e.sourcePixels, b) && !e.backdropImage && e.columnCurves == columns,
+           "Y: the scene again");
     return CloseAndReport(main);
 }

@@ -11,19 +11,21 @@
 #include <string>
 #include <vector>
 
-#include "image_io.h"
 #include "mesh/curves.h"
 #include "mesh/editing.h"
-#include "scene.h"
+#include "scene/image_files.h"
+#include "scene/scene_file.h"
 #include "warp/mesh_warp.h"
 #include "warp/pixel_buffer.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: vorlin-render SCENE.json [--png OUT.png] [--grid OUT.json]";
+constexpr const char* kUsage =
+    "usage: vorlin-render SCENE.json [--source IMAGE] [--png OUT.png] [--grid OUT.json]";
 
 struct Options {
     std::string scene;
+    std::optional<std::string> source;  // warped instead of the scene's own source
     std::optional<std::string> png;
     std::optional<std::string> grid;
 };
@@ -38,8 +40,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     bool haveScene = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--png" || a == "--grid") {
-            std::optional<std::string>& slot = a == "--png" ? o.png : o.grid;
+        if (a == "--source" || a == "--png" || a == "--grid") {
+            std::optional<std::string>& slot = a == "--source" ? o.source
+                                               : a == "--png"  ? o.png
+                                                               : o.grid;
             if (slot) {
                 error = a + " given twice";
                 return false;
@@ -105,19 +109,13 @@ private:
 };
 
 // The source as the program's lock delivers it; an empty image when it does not decode.
-PixelImage LoadSource(const std::filesystem::path& sceneFolder, const std::string& source)
+PixelImage LoadSource(const std::filesystem::path& path)
 {
-    std::filesystem::path path = PathFromUtf8(source);
-    if (path.is_relative())
-        path = sceneFolder / path;
-    PixelImage image;
-    std::vector<unsigned char> bytes;
-    std::string failure = "cannot be read";
-    if (ReadWholeFile(path, bytes) && DecodeImage(bytes, image, failure))
-        return image;
-    Fail("warning: source \"" + Utf8FromPath(path) + "\" does not decode (" + failure +
-         "); it draws nothing");
-    return PixelImage{};
+    std::string warning;
+    PixelImage image = LoadSceneImage(path, "source", warning);
+    if (!warning.empty())
+        Fail("warning: " + warning);
+    return image;
 }
 
 int Run(const std::vector<std::string>& args)
@@ -131,14 +129,9 @@ int Run(const std::vector<std::string>& args)
     }
 
     const std::filesystem::path scenePath = PathFromUtf8(o.scene);
-    std::vector<unsigned char> sceneBytes;
-    if (!ReadWholeFile(scenePath, sceneBytes)) {
-        Fail(o.scene + ": cannot be read");
-        return 2;
-    }
     Scene scene;
-    if (!ParseScene(std::string(sceneBytes.begin(), sceneBytes.end()), scene, error)) {
-        Fail(o.scene + ": " + error);
+    if (!ReadSceneFile(scenePath, o.scene, scene, error)) {
+        Fail(error);
         return 2;
     }
     clock.Mark("parse");
@@ -160,9 +153,12 @@ int Run(const std::vector<std::string>& args)
                  std::to_string(kMaxImagePixels) + " pixels this tool renders; nothing written");
             return 1;
         }
+        // One mesh, many images: a source on the command line stands for the scene's.
         PixelImage source;
-        if (scene.source)
-            source = LoadSource(scenePath.parent_path(), *scene.source);
+        if (o.source)
+            source = LoadSource(PathFromUtf8(*o.source));
+        else if (scene.source)
+            source = LoadSource(SceneImagePath(scenePath.parent_path(), *scene.source));
         clock.Mark("decode");
 
         PixelImage target;  // every pixel 0: fully transparent

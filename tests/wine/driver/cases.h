@@ -63,6 +63,7 @@ int CasePasteText();
 int CaseSaveCancel();
 int CaseKeysCopy();
 int CaseKeysMidstroke();
+int CaseSceneFiles();
 
 int CaseBench();
 int CaseDemo();

@@ -257,8 +257,10 @@ int CaseWheelRouting()
 
 // ---- strokes, reclassification, deletion and node drags ------------------------------------------------
 
+// `extra` looks at the pane before the exports, `then` goes on editing after them.
 static int RunSceneCase(const char* sceneName, const char* what,
-                        const std::function<void(App&, const SceneData&)>& extra = nullptr)
+                        const std::function<void(App&, const SceneData&)>& extra = nullptr,
+                        const std::function<void(App&)>& then = nullptr)
 {
     SceneData scene;
     if (!LoadScene(sceneName, scene))
@@ -274,26 +276,69 @@ static int RunSceneCase(const char* sceneName, const char* what,
     Screenshot(what);
     CheckCopyEquals(app, scene.expected, what);
     CheckSaveEquals(app, scene.expected, std::string(what) + ".png", what);
+    if (then)
+        then(app);
     app.CloseAndCheck();
     return 0;
 }
 
+// A key typed on the X display, with modifiers; its message may trail the driver's own.
+static void TypeKeys(App& app, const char* keys)
+{
+    SetForegroundWindow(app.main);
+    Pump(100);
+    RealInput(std::string("key ") + keys);
+    Pump(400);
+}
+
+// The edit scene's five strokes undone and redone, with and without modifiers, against the
+// renderer's images of the same scene cut short; a new stroke after undoing drops the redo.
+static void UndoAndRedoStrokes(App& app)
+{
+    SceneData edit, undo1, undo3, branch;
+    if (!LoadScene("wine-edit", edit) || !LoadScene("wine-edit_undo1", undo1) ||
+        !LoadScene("wine-edit_undo3", undo3) || !LoadScene("wine-edit_branch", branch))
+        return;
+    TypeKeys(app, "ctrl+z");
+    CheckCopyEquals(app, undo1.expected, "Ctrl+Z: the last stroke undone");
+    Key(app, 'Z', app.result);
+    TypeKeys(app, "ctrl+shift+z");
+    CheckCopyEquals(app, undo3.expected, "Z, Ctrl+Shift+Z: three strokes undone");
+    Key(app, 'Y');
+    TypeKeys(app, "ctrl+y");
+    PostMessageW(app.main, WM_COMMAND, 32781, 0);  // the menu's redo
+    Pump(300);
+    CheckCopyEquals(app, edit.expected, "Y, Ctrl+Y, menu redo: all five strokes back");
+    Key(app, 'Y', app.source);
+    CheckCopyEquals(app, edit.expected, "Y with nothing left to redo");
+    Key(app, 'Z');
+    PostMessageW(app.main, WM_COMMAND, 32780, 0);  // the menu's undo
+    Pump(300);
+    Key(app, 'Z');
+    Stroke(app, {{300, 40}, {310, 200}, {295, 335}});
+    Key(app, 'Y');
+    CheckCopyEquals(app, branch.expected, "a new stroke after three undos, then Y");
+}
+
 int CaseEdit()
 {
-    return RunSceneCase("wine-edit", "edit", [](App& app, const SceneData&) {
-        Image pane = CaptureClient(app.result);
-        // The third stroke, drawn with the column family active, first crosses a column
-        // curve: it is a row curve now, blue.
-        CHECK(Rgb(pane.At(155, 85)) == kBlue,
-              "the stroke drawn from (60, 80) across a column curve is not blue "
-              "(0x%06X at (155, 85))",
-              Rgb(pane.At(155, 85)));
-        // The last stroke first crosses a row curve: it stays a column curve, green.
-        CHECK(Rgb(pane.At(257, 160)) == kGreen,
-              "the stroke drawn from (260, 40) across row curves is not green "
-              "(0x%06X at (257, 160))",
-              Rgb(pane.At(257, 160)));
-    });
+    return RunSceneCase(
+        "wine-edit", "edit",
+        [](App& app, const SceneData&) {
+            Image pane = CaptureClient(app.result);
+            // The third stroke, drawn with the column family active, first crosses a column
+            // curve: it is a row curve now, blue.
+            CHECK(Rgb(pane.At(155, 85)) == kBlue,
+                  "the stroke drawn from (60, 80) across a column curve is not blue "
+                  "(0x%06X at (155, 85))",
+                  Rgb(pane.At(155, 85)));
+            // The last stroke first crosses a row curve: it stays a column curve, green.
+            CHECK(Rgb(pane.At(257, 160)) == kGreen,
+                  "the stroke drawn from (260, 40) across row curves is not green "
+                  "(0x%06X at (257, 160))",
+                  Rgb(pane.At(257, 160)));
+        },
+        UndoAndRedoStrokes);
 }
 
 int CaseDelete()
@@ -307,7 +352,19 @@ int CaseDelete()
     });
 }
 
-int CaseNodeDrag() { return RunSceneCase("wine-nodedrag", "node-drag"); }
+// The last drag undone and redone: the curves it bent come back point for point.
+int CaseNodeDrag()
+{
+    return RunSceneCase("wine-nodedrag", "node-drag", nullptr, [](App& app) {
+        SceneData dragged, undone;
+        if (!LoadScene("wine-nodedrag", dragged) || !LoadScene("wine-nodedrag_undone", undone))
+            return;
+        Key(app, 'Z');
+        CheckCopyEquals(app, undone.expected, "node drag undone");
+        Key(app, 'Y');
+        CheckCopyEquals(app, dragged.expected, "node drag redone");
+    });
+}
 
 // ---- ResultPane's wheel zoom ---------------------------------------------------------------------------
 
@@ -619,6 +676,15 @@ int CaseRefineHeld()
     if (CopyResult(app, block))
         CHECK(block.size() == 60, "after Delete the copy has %zu bytes, not the 2 x 2 canvas's 60",
               block.size());
+    // Z brings the million cells back; the four refused refinements were no edits, so the
+    // next Z undoes the tenth refinement.
+    Key(app, 'Z');
+    CheckCopyEquals(app, scene.expected, "Delete undone");
+    SceneData nine;
+    if (LoadScene("wine-refine_nine", nine)) {
+        Key(app, 'Z');
+        CheckCopyEquals(app, nine.expected, "the tenth refinement undone");
+    }
     app.CloseAndCheck();
     return 0;
 }

@@ -1,7 +1,10 @@
 // Cases of the clipboard and PNG exchange: whole scenes replayed in the program and their
 // exports compared with the headless renderer's, and the exchange's edge cases and keys.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "cases.h"
 
@@ -380,6 +383,184 @@ int CaseKeysMidstroke()
     blank.pixels.assign(4, 0);
     CheckCopyEquals(app, blank, "Delete during a stroke");
     Screenshot("keys-midstroke");
+    app.CloseAndCheck();
+    return 0;
+}
+
+// ---- scenes saved and opened by the program ------------------------------------------------
+
+// vorlin-render.exe of the same build, run under Wine beside the program: its exit status, and
+// what it printed on standard error.
+static int RunRenderer(const std::vector<std::wstring>& args, std::string& errors)
+{
+    const std::wstring& program = gContext.exe;
+    std::wstring exe =
+        program.substr(0, program.find_last_of(L"\\/") + 1) + L"tools\\vorlin-render.exe";
+    std::wstring command = L"\"" + exe + L"\"";
+    for (const std::wstring& a : args)
+        command += L" \"" + a + L"\"";
+    const std::string errorsPath = OutPath("renderer-stderr.txt");
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE file = CreateFileW(WinPath(errorsPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW start{};
+    start.cb = sizeof(start);
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdOutput = start.hStdError = file;
+    PROCESS_INFORMATION p{};
+    DWORD code = 9999;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       nullptr, &start, &p)) {
+        WaitFor([&] { return WaitForSingleObject(p.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
+        GetExitCodeProcess(p.hProcess, &code);
+        CloseHandle(p.hThread);
+        CloseHandle(p.hProcess);
+    }
+    CloseHandle(file);
+    std::ifstream in(WinPath(errorsPath).c_str(), std::ios::binary);
+    errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    while (!errors.empty() && (errors.back() == '\n' || errors.back() == '\r'))
+        errors.pop_back();
+    return int(code);
+}
+
+static std::string ReadText(const std::string& unixPath)
+{
+    std::ifstream in(WinPath(unixPath).c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+static void WriteText(const std::string& unixPath, const std::string& text)
+{
+    std::ofstream(WinPath(unixPath).c_str(), std::ios::binary) << text;
+}
+
+static bool AnyFile(const std::string& pattern)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(WinPath(OutPath(pattern)).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
+// Waits for the scene message box, gives its text and closes it.
+static std::string TakeSceneMessage(App& app, const char* when)
+{
+    HWND box = WaitProgramDialog(app, 10000, L"シーンを開く");
+    if (!Check(box != nullptr, "%s: no message box", when))
+        return std::string();
+    CHECK(GetWindow(box, GW_OWNER) == app.main, "%s: the message box is not MainWindow's", when);
+    std::string text = Narrow(MessageText(box));
+    Screenshot(std::string("message-") + when);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    CHECK(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the box did not close", when);
+    return text;
+}
+
+static bool SamePixels(const std::string& a, const std::string& b)
+{
+    Image x, y;
+    return LoadPng(a, x) && LoadPng(b, y) && x.width == y.width && x.height == y.height &&
+           x.pixels == y.pixels;
+}
+
+// A mesh with a backdrop saved with M (a name typed without an ending gets .scene.json) renders
+// in vorlin-render exactly as the program exports it; opened with O in a fresh program it gives
+// that export again and saves to the same mesh, and Z undoes the opening. A corrupt scene, opened
+// or dropped, is refused in vorlin-render's words and changes nothing; a dropped scene whose
+// images are missing opens and names them.
+int CaseSceneFiles()
+{
+    SceneData scene;
+    Image backdrop;
+    if (!LoadScene("wine-nodedrag", scene) ||
+        !CHECK(LoadPng(DataPath("drop_c.png"), backdrop), "no drop_c.png"))
+        return 1;
+    const uint32_t backdropAt = Rgb(backdrop.At(5, 100));  // left of every cell
+    const std::string saved = OutPath("saved.scene.json");
+    std::string errors;
+    {
+        App app;
+        if (!StartFullSize(app) || !ReplayScript(app, scene.replay))
+            return 1;
+        DropFiles(app, app.result, {WinPath(DataPath("drop_c.png"))}, POINT{5, 5});
+        Key(app, 'T');
+        CheckSaveEquals(app, scene.expected, "export.png", "the program's export");
+        if (!FileThroughDialog(app, 'M', WinPath(OutPath("saved")), saved))
+            return 1;
+        CHECK(AnyFile("saved.source.*.png") && AnyFile("saved.backdrop.*.png"),
+              "the images were not saved beside the scene");
+        app.CloseAndCheck();
+    }
+    int code = RunRenderer({WinPath(saved), L"--png", WinPath(OutPath("rendered.png")), L"--grid",
+                            WinPath(OutPath("saved.grid.json"))},
+                           errors);
+    CHECK(code == 0 && errors.empty(), "vorlin-render on the saved scene: %d, '%s'", code,
+          errors.c_str());
+    CHECK(SamePixels(OutPath("rendered.png"), OutPath("export.png")),
+          "vorlin-render's image of the saved scene is not the program's export");
+
+    App app;
+    if (!StartFullSize(app))
+        return 1;
+    FileThroughDialog(app, 'O', WinPath(saved), "");
+    CheckCopyEquals(app, scene.expected, "the saved scene opened");
+    CHECK(Rgb(CaptureClient(app.result).At(5, 100)) == backdropAt,
+          "the opened scene's backdrop is not shown");
+    const std::string again = OutPath("again.scene.json");
+    FileThroughDialog(app, 'M', WinPath(again), again);
+    code = RunRenderer({WinPath(again), L"--png", WinPath(OutPath("again.png")), L"--grid",
+                        WinPath(OutPath("again.grid.json"))},
+                       errors);
+    CHECK(code == 0 && ReadText(OutPath("again.grid.json")) == ReadText(OutPath("saved.grid.json")),
+          "saved again after opening, the scene gives another mesh");
+    CHECK(SamePixels(OutPath("again.png"), OutPath("export.png")),
+          "saved again after opening, the scene renders another image");
+    Image blank;
+    blank.width = blank.height = 2;
+    blank.pixels.assign(4, 0);
+    Key(app, 'Z');
+    CheckCopyEquals(app, blank, "the opening undone");
+    CHECK(Rgb(CaptureClient(app.result).At(5, 100)) == kBlack,
+          "the backdrop stays after the opening was undone");
+    Key(app, 'Y');
+    CheckCopyEquals(app, scene.expected, "the opening redone");
+
+    // Refused through the dialog and through a drop, in the renderer's words.
+    const std::string bad = OutPath("bad.scene.json");
+    WriteText(bad, "{\"colums\": []}");
+    code = RunRenderer({WinPath(bad)}, errors);
+    const std::string prefix = "vorlin-render: ";
+    CHECK(code == 2 && errors.rfind(prefix, 0) == 0, "vorlin-render on the bad scene: %d, '%s'",
+          code, errors.c_str());
+    const std::string reason = errors.substr(std::min(errors.size(), prefix.size()));
+    FileThroughDialog(app, 'O', WinPath(bad), "");
+    std::string said = TakeSceneMessage(app, "opened");
+    CHECK(said == reason, "the refusal says '%s', the renderer '%s'", said.c_str(), reason.c_str());
+    CheckCopyEquals(app, scene.expected, "after the refused scene");
+    DropFiles(app, app.result, {WinPath(bad)}, POINT{5, 5});
+    said = TakeSceneMessage(app, "dropped");
+    CHECK(said == reason, "the dropped refusal says '%s'", said.c_str());
+    CheckCopyEquals(app, scene.expected, "after the refused drop");
+
+    // Of two dropped scenes the one that reads opens; its missing images are named, each in the
+    // renderer's words, in one box after the refusal's.
+    const std::string missing = OutPath("missing.scene.json");
+    WriteText(missing, "{\"source\": \"nowhere.png\", \"backdrop\": \"nowhere-backdrop.png\"}");
+    code = RunRenderer({WinPath(missing), L"--png", WinPath(OutPath("missing.png"))}, errors);
+    const std::string warning = "vorlin-render: warning: ";
+    CHECK(code == 0 && errors.rfind(warning, 0) == 0, "vorlin-render on the scene without images");
+    DropFiles(app, app.source, {WinPath(missing), WinPath(bad)}, POINT{5, 5});
+    TakeSceneMessage(app, "refused-of-two");
+    said = TakeSceneMessage(app, "missing-images");
+    CHECK(said.rfind(errors.substr(std::min(errors.size(), warning.size())) + "\n", 0) == 0 &&
+              said.find("nowhere-backdrop.png") != std::string::npos,
+          "the missing images are named as '%s'", said.c_str());
+    CheckCopyEquals(app, blank, "the scene without images opened");
+    Key(app, 'Z');
+    CheckCopyEquals(app, scene.expected, "the scene without images undone");
     app.CloseAndCheck();
     return 0;
 }

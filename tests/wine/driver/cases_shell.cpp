@@ -126,20 +126,6 @@ bool AnyIn(const Image& image, int x0, int y0, int x1, int y1, bool (*pred)(uint
     return false;
 }
 
-static std::wstring ClassOf(HWND hwnd)
-{
-    wchar_t name[128] = L"";
-    GetClassNameW(hwnd, name, 128);
-    return name;
-}
-
-static std::wstring TextOf(HWND hwnd)
-{
-    wchar_t text[512] = L"";
-    GetWindowTextW(hwnd, text, 512);
-    return text;
-}
-
 // ---- start-up ---------------------------------------------------------------------------------
 
 // The manifest built into vorlin.exe (resource 1 of type RT_MANIFEST), or "".
@@ -472,6 +458,11 @@ int CaseKeysLayout()
     Send(app.source, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(120, 130));
     Send(app.source, WM_LBUTTONUP, 0, PackPoint(120, 130));
     CheckSingle(app, false, "Single after a click without a move (a rectangle of size 0)");
+    // Undoing that rectangle brings the leftwards one back, and with it SourcePane.
+    Key(app, 'Z');
+    CheckSingle(app, true, "Z after the click: the leftwards rectangle again");
+    Key(app, 'Y');
+    CheckSingle(app, false, "Y: the rectangle of size 0 again");
     Screenshot("keys-layout");
     app.CloseAndCheck();
     return 0;
@@ -519,18 +510,6 @@ int CaseTranslucency()
 }
 
 // ---- About box through the accelerator table ----------------------------------------------------
-
-static std::wstring MessageText(HWND dialog)
-{
-    std::wstring found;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        std::wstring cls = ClassOf(c);
-        std::wstring text = TextOf(c);
-        if (_wcsicmp(cls.c_str(), L"Static") == 0 && text.size() > found.size())
-            found = text;
-    }
-    return found;
-}
 
 static bool CheckAboutOpensWith(App& app, const char* how, const char* shot,
                                 const std::function<void()>& press)

@@ -158,6 +158,13 @@ HWND WaitProgramDialog(App& app, DWORD timeoutMs, const wchar_t* title = nullptr
 // Posts key S, types the name into the dialog and presses Save; waits for the file when
 // unixPathToWatch is given.
 bool SaveThroughDialog(App& app, const std::wstring& typedName, const std::string& unixPathToWatch);
+// The same for the dialog of another key (M saves a scene, O opens one).
+bool FileThroughDialog(App& app, UINT key, const std::wstring& typedName,
+                       const std::string& unixPathToWatch);
+std::wstring ClassOf(HWND hwnd);
+std::wstring TextOf(HWND hwnd);
+// The longest static text of a dialog: a message box's message.
+std::wstring MessageText(HWND dialog);
 
 // ---- real input through the suite's helper (xdotool on the X display) ----------------
 

@@ -644,6 +644,32 @@ HWND WaitProgramDialog(App& app, DWORD timeoutMs, const wchar_t* title)
     return dialog;
 }
 
+std::wstring ClassOf(HWND hwnd)
+{
+    wchar_t name[128] = L"";
+    GetClassNameW(hwnd, name, 128);
+    return name;
+}
+
+std::wstring TextOf(HWND hwnd)
+{
+    std::wstring text(size_t(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(hwnd, text.data(), int(text.size()))));
+    return text;
+}
+
+std::wstring MessageText(HWND dialog)
+{
+    std::wstring found;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        std::wstring cls = ClassOf(c);
+        std::wstring text = TextOf(c);
+        if (_wcsicmp(cls.c_str(), L"Static") == 0 && text.size() > found.size())
+            found = text;
+    }
+    return found;
+}
+
 static HWND SaveDialogNameEdit(HWND dialog)
 {
     // Explorer-style template: the name field is an Edit inside the ComboBox inside the
@@ -658,12 +684,18 @@ static HWND SaveDialogNameEdit(HWND dialog)
 
 bool SaveThroughDialog(App& app, const std::wstring& typedName, const std::string& unixPathToWatch)
 {
-    PostKey(app, 'S');
+    return FileThroughDialog(app, 'S', typedName, unixPathToWatch);
+}
+
+bool FileThroughDialog(App& app, UINT key, const std::wstring& typedName,
+                       const std::string& unixPathToWatch)
+{
+    PostKey(app, key);
     HWND dialog = WaitProgramDialog(app, 10000);
-    if (!Check(dialog != nullptr, "key S opened no save dialog within 10 s"))
+    if (!Check(dialog != nullptr, "key %c opened no file dialog within 10 s", char(key)))
         return false;
     HWND edit = SaveDialogNameEdit(dialog);
-    if (!Check(edit != nullptr, "the save dialog has no file name field"))
+    if (!Check(edit != nullptr, "the file dialog has no file name field"))
         return false;
     Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typedName.c_str()));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -679,7 +711,7 @@ bool SaveThroughDialog(App& app, const std::wstring& typedName, const std::strin
             return false;
         },
         10000);
-    if (!Check(closed, "the save dialog did not close after Save"))
+    if (!Check(closed, "the file dialog of key %c did not close after OK", char(key)))
         return false;
     if (unixPathToWatch.empty())
         return true;

@@ -43,6 +43,7 @@ constexpr Case kCases[] = {
     {"save-cancel", CaseSaveCancel},
     {"keys-copy", CaseKeysCopy},
     {"keys-midstroke", CaseKeysMidstroke},
+    {"scene-files", CaseSceneFiles},
     {"bench", CaseBench},
     {"demo", CaseDemo},
     {"storm", CaseStorm},

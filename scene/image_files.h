@@ -1,10 +1,13 @@
-// Files in and out of the headless renderer: whole-file reads and writes, image decoding
-// into 32-bit ARGB words through stb_image, and 8-bit RGBA PNG encoding through stb_image_write.
+// Files in and out of scenes and the headless renderer: whole-file reads and writes, image
+// decoding into 32-bit ARGB words through stb_image, and 8-bit RGBA PNG encoding through
+// stb_image_write.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,9 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>
 // Writes the bytes into a file of that name, replacing an earlier one only once they are all
 // written; on failure an earlier file stays as it was and nothing else is left behind.
 bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
+// The same for text that `write` streams out, so it need not be held in memory whole.
+bool WriteFileThrough(const std::filesystem::path& path,
+                      const std::function<void(std::ostream&)>& write);
 
 // PNG, BMP, JPEG or GIF (first frame) as ARGB words, alpha<<24 | r<<16 | g<<8 | b, without
 // colour management; false with stb's reason when the bytes do not decode.

@@ -1,5 +1,5 @@
-// Image and file I/O of the headless renderer over stb_image and stb_image_write.
-#include "image_io.h"
+// Image and file I/O of scenes and the headless renderer over stb_image and stb_image_write.
+#include "scene/image_files.h"
 
 #include "warp/file_replace.h"
 
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <sstream>
 #include <system_error>
 
 #include <stb/stb_image.h>
@@ -44,6 +45,17 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>
         return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
+}
+
+bool WriteFileThrough(const std::filesystem::path& path,
+                      const std::function<void(std::ostream&)>& write)
+{
+    // The whole content is made first; the shared helper then puts it in the place of an
+    // earlier file only once all of it is written.
+    std::ostringstream out;
+    write(out);
+    const std::string text = std::move(out).str();
+    return ReplaceFileWithBytes(path, text.data(), text.size());
 }
 
 bool WriteWholeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)

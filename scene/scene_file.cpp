@@ -1,7 +1,8 @@
-// Reading, replaying and describing scenes. Nothing here edits curves itself: every change
-// goes through the operations the result pane's window procedure calls.
-#include "scene.h"
+// Reading, replaying, describing and writing scenes. Nothing here edits curves itself: every
+// change goes through the operations the result pane's window procedure calls.
+#include "scene/scene_file.h"
 
+#include <charconv>
 #include <cstdint>
 #include <set>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "mesh/curves.h"
 #include "mesh/node_grid.h"
 #include "mesh/refine.h"
+#include "scene/image_files.h"
 
 using json = nlohmann::json;
 
@@ -180,6 +182,70 @@ bool ReadSelection(const json& v, SelectionRect& s, std::string& error)
            ReadInt32(v[3], "selection[3]", s.height, error);
 }
 
+bool ReadNode(const json& v, const std::string& path, MeshNode& n, std::string& error)
+{
+    if (!v.is_array() || v.size() != 4) {
+        error = path + ": a node must be [columnPointIndex, rowPointIndex, x, y]";
+        return false;
+    }
+    return ReadInt32(v[0], Index(path, 0), n.columnPointIndex, error) &&
+           ReadInt32(v[1], Index(path, 1), n.rowPointIndex, error) &&
+           ReadInt32(v[2], Index(path, 2), n.x, error) &&
+           ReadInt32(v[3], Index(path, 3), n.y, error);
+}
+
+bool ReadGrid(const json& v, NodeGrid& grid, std::string& error)
+{
+    if (!v.is_array()) {
+        error = "grid: expected an array of rows of nodes, found " + std::string(v.type_name());
+        return false;
+    }
+    grid.clear();
+    grid.reserve(v.size());
+    for (size_t r = 0; r < v.size(); ++r) {
+        const std::string path = Index("grid", r);
+        if (!v[r].is_array()) {
+            error = path + ": expected an array of nodes, found " + std::string(v[r].type_name());
+            return false;
+        }
+        NodeRow row(v[r].size());
+        for (size_t c = 0; c < row.size(); ++c)
+            if (!ReadNode(v[r][c], Index(path, c), row[c], error))
+                return false;
+        grid.push_back(std::move(row));
+    }
+    return true;
+}
+
+// The grid holds one row per row curve and one node per column curve in each row.
+bool CheckGridShape(const NodeGrid& grid, size_t rowCount, size_t columnCount, std::string& error)
+{
+    if (grid.size() != rowCount) {
+        error = "grid: " + std::to_string(grid.size()) + " rows for " + std::to_string(rowCount) +
+                " row curves (one row per row curve)";
+        return false;
+    }
+    for (size_t r = 0; r < grid.size(); ++r) {
+        if (grid[r].size() != columnCount) {
+            error = Index("grid", r) + ": " + std::to_string(grid[r].size()) + " nodes for " +
+                    std::to_string(columnCount) + " column curves (one node per column curve)";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadString(const json& v, const std::string& key, std::optional<std::string>& out,
+                std::string& error)
+{
+    if (!v.is_string()) {
+        error = key + ": expected a string, found " + std::string(v.type_name());
+        return false;
+    }
+    out = v.get<std::string>();
+    return true;
+}
+
 bool ReadAction(const json& v, const std::string& path, SceneAction& a, std::string& error)
 {
     if (!v.is_object() || v.size() != 1) {
@@ -255,12 +321,13 @@ bool ParseScene(const std::string& text, Scene& scene, std::string& error)
         return false;
     }
     for (const auto& [key, value] : doc.items()) {
-        if (key == "source") {
-            if (!value.is_string()) {
-                error = "source: expected a string, found " + std::string(value.type_name());
+        if (key == "source" || key == "backdrop") {
+            if (!ReadString(value, key, key == "source" ? scene.source : scene.backdrop, error))
                 return false;
-            }
-            scene.source = value.get<std::string>();
+        } else if (key == "grid") {
+            scene.grid.emplace();
+            if (!ReadGrid(value, *scene.grid, error))
+                return false;
         } else if (key == "selection") {
             if (!ReadSelection(value, scene.selection, error))
                 return false;
@@ -284,7 +351,45 @@ bool ParseScene(const std::string& text, Scene& scene, std::string& error)
             return false;
         }
     }
+    // The keys come in name order, so the curves are all read only now.
+    if (scene.grid && !CheckGridShape(*scene.grid, scene.rows.size(), scene.columns.size(), error))
+        return false;
     return true;
+}
+
+bool ReadSceneFile(const std::filesystem::path& path, const std::string& shownName, Scene& scene,
+                   std::string& refusal)
+{
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        refusal = shownName + ": cannot be read";
+        return false;
+    }
+    std::string error;
+    if (!ParseScene(std::string(bytes.begin(), bytes.end()), scene, error)) {
+        refusal = shownName + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+std::filesystem::path SceneImagePath(const std::filesystem::path& sceneFolder,
+                                     const std::string& name)
+{
+    std::filesystem::path path = PathFromUtf8(name);
+    return path.is_relative() ? sceneFolder / path : path;
+}
+
+PixelImage LoadSceneImage(const std::filesystem::path& path, const char* key, std::string& warning)
+{
+    PixelImage image;
+    std::vector<unsigned char> bytes;
+    std::string failure = "cannot be read";
+    if (ReadWholeFile(path, bytes) && DecodeImage(bytes, image, failure))
+        return image;
+    warning = std::string(key) + " \"" + Utf8FromPath(path) + "\" does not decode (" + failure +
+              "); it draws nothing";
+    return PixelImage{};
 }
 
 void ReplayScene(const Scene& scene, MeshEditState& e, std::vector<std::string>& warnings)
@@ -292,7 +397,10 @@ void ReplayScene(const Scene& scene, MeshEditState& e, std::vector<std::string>&
     e.sourceSelection = scene.selection;
     e.columnCurves = scene.columns;
     e.rowCurves = scene.rows;
-    RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
+    if (scene.grid)
+        e.nodeGrid = *scene.grid;
+    else
+        RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
     for (size_t i = 0; i < scene.actions.size(); ++i) {
         const SceneAction& a = scene.actions[i];
         switch (a.kind) {
@@ -350,4 +458,99 @@ json GridDocument(const MeshEditState& e)
                 {"columns", CurvesDocument(e.columnCurves)},
                 {"rows", CurvesDocument(e.rowCurves)},
                 {"grid", std::move(grid)}};
+}
+
+// ---- writing ------------------------------------------------------------------------------
+
+namespace {
+
+// Integers by std::to_chars, strings escaped by the JSON library; one curve and one grid row a
+// line, so a large mesh is written without a document of it in memory.
+class SceneWriter {
+public:
+    explicit SceneWriter(std::ostream& out) : out_(out) {}
+
+    void Key(const char* key)
+    {
+        out_ << (first_ ? "{\n  \"" : ",\n  \"") << key << "\": ";
+        first_ = false;
+    }
+    void String(const std::string& s) { out_ << json(s).dump(); }
+    void Int(int32_t v)
+    {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+        out_.write(digits, end - digits);
+    }
+    template <typename T, typename Each>
+    void Array(const std::vector<T>& items, bool linePerItem, Each each)
+    {
+        out_ << '[';
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i > 0)
+                out_ << (linePerItem ? "," : ", ");
+            if (linePerItem)
+                out_ << "\n    ";
+            each(items[i]);
+        }
+        out_ << (linePerItem && !items.empty() ? "\n  ]" : "]");
+    }
+    void Ints(std::initializer_list<int32_t> values)
+    {
+        out_ << '[';
+        const char* separator = "";
+        for (int32_t v : values) {
+            out_ << separator;
+            Int(v);
+            separator = ", ";
+        }
+        out_ << ']';
+    }
+    void Curves(const CurveSet& curves)
+    {
+        Array(curves, true, [&](const Curve& curve) {
+            Array(curve, false, [&](const Point& p) { Ints({p.x, p.y}); });
+        });
+    }
+    void End() { out_ << (first_ ? "{}\n" : "\n}\n"); }
+
+private:
+    std::ostream& out_;
+    bool first_ = true;
+};
+
+}  // namespace
+
+void WriteScene(std::ostream& out, const MeshEditState& e, const std::optional<std::string>& source,
+                const std::optional<std::string>& backdrop)
+{
+    SceneWriter w(out);
+    if (source) {
+        w.Key("source");
+        w.String(*source);
+    }
+    if (backdrop) {
+        w.Key("backdrop");
+        w.String(*backdrop);
+    }
+    const SelectionRect& s = e.sourceSelection;
+    w.Key("selection");
+    w.Ints({s.x, s.y, s.width, s.height});
+    w.Key("columns");
+    w.Curves(e.columnCurves);
+    w.Key("rows");
+    w.Curves(e.rowCurves);
+    if (GridHasShape(e.nodeGrid, e.rowCurves.size(), e.columnCurves.size())) {
+        w.Key("grid");
+        w.Array(e.nodeGrid, true, [&](const NodeRow& row) {
+            w.Array(row, false, [&](const MeshNode& n) {
+                w.Ints({n.columnPointIndex, n.rowPointIndex, n.x, n.y});
+            });
+        });
+    }
+    if (e.activeFamily == CurveFamily::Rows) {  // the replay starts with Columns
+        w.Key("actions");
+        out << "[{\"family\": \"rows\"}]";
+    }
+    w.End();
 }

@@ -1,0 +1,284 @@
+// Undo and redo, and scenes opened and saved: the window layer's side of scene/, which holds
+// the history and reads and writes the files. Here are the dialogs, the message boxes, the
+// GDI+ images and the repaints.
+#include "app/editor_state.h"  // first: the Windows headers
+
+#include <commdlg.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/scoped_win.h"
+#include "app/windows_win.h"
+#include "scene/image_files.h"
+#include "scene/scene_file.h"
+#include "scene/scene_save.h"
+#include "warp/gdiplus_pixels_win.h"
+
+namespace {
+
+// What a scene's opening replaces, and what its undo puts back: SourceImage with the pixels
+// the warp reads, and BackdropImage.
+class PaneImages : public HeldImages {
+public:
+    std::unique_ptr<Gdiplus::Bitmap> source;
+    PixelImage sourcePixels;
+    std::unique_ptr<Gdiplus::Bitmap> backdrop;
+
+    uint64_t Bytes() const override
+    {
+        return BitmapBytes(source.get()) + sourcePixels.pixels.capacity() * 4 +
+               BitmapBytes(backdrop.get());
+    }
+
+private:
+    static uint64_t BitmapBytes(Gdiplus::Bitmap* image)
+    {
+        return image ? uint64_t(image->GetWidth()) * image->GetHeight() * 4 : 0;
+    }
+};
+
+// Exchanges the images held with the editor's. The holder for the editor's images is made
+// first, so that running out of memory changes nothing.
+void ExchangeImages(std::unique_ptr<HeldImages>& held)
+{
+    auto live = std::make_unique<PaneImages>();
+    if (!held)
+        held = std::make_unique<PaneImages>();
+    auto& kept = static_cast<PaneImages&>(*held);
+    EditorState& e = gEditor;
+    live->source = std::move(e.sourceImage);
+    live->sourcePixels = std::move(e.sourcePixels);
+    live->backdrop = std::move(e.backdropImage);
+    e.sourceImage = std::move(kept.source);
+    e.sourcePixels = std::move(kept.sourcePixels);
+    e.backdropImage = std::move(kept.backdrop);
+    held = std::move(live);
+}
+
+// After a step changed the state: the panes that show what it changed, and in Single layout
+// the relayout a rubber band's end makes, since the rectangle decides which pane shows.
+void ShowStep(EditKind kind)
+{
+    EditorState& e = gEditor;
+    if (kind != EditKind::Mesh && e.layoutMode == LayoutMode::Single)
+        RelayoutProportionally();
+    if (kind != EditKind::Mesh)
+        Repaint(e.sourcePane);
+    Repaint(e.resultPane);
+}
+
+std::wstring Wide(const std::string& utf8)
+{
+    // Invalid sequences (a refused file's own bytes, quoted) become replacement characters.
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+// An image that draws nothing and reports a size of 0, as an undecodable dropped file gives.
+std::unique_ptr<Gdiplus::Bitmap> EmptyImage()
+{
+    return std::make_unique<Gdiplus::Bitmap>(static_cast<HBITMAP>(nullptr),
+                                             static_cast<HPALETTE>(nullptr));
+}
+
+// A 32-bit ARGB bitmap holding exactly these pixels; an empty image when it cannot be made.
+std::unique_ptr<Gdiplus::Bitmap> BitmapOf(const PixelImage& pixels)
+{
+    if (pixels.pixels.empty() || pixels.width > INT32_MAX || pixels.height > INT32_MAX)
+        return EmptyImage();
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(INT(pixels.width), INT(pixels.height),
+                                                    PixelFormat32bppARGB);
+    Gdiplus::Rect whole(0, 0, INT(pixels.width), INT(pixels.height));
+    Gdiplus::BitmapData data{};
+    if (bitmap->GetLastStatus() != Gdiplus::Ok ||
+        bitmap->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) !=
+            Gdiplus::Ok)
+        return EmptyImage();
+    for (uint32_t y = 0; y < pixels.height; ++y)
+        std::memcpy(static_cast<unsigned char*>(data.Scan0) + ptrdiff_t(y) * data.Stride,
+                    &pixels.pixels[size_t(y) * pixels.width], size_t(pixels.width) * 4);
+    bitmap->UnlockBits(&data);
+    return bitmap;
+}
+
+// A scene made ready to take the editor's place: its replayed state and its images, decoded
+// as vorlin-render decodes them, so that the warp reads the same pixels.
+struct OpenedScene {
+    MeshEditState state;
+    std::unique_ptr<HeldImages> images;
+    std::vector<std::string> unreadable;  // vorlin-render's warnings, one per image
+};
+
+OpenedScene Prepare(const Scene& scene, const std::filesystem::path& path)
+{
+    OpenedScene opened;
+    std::vector<std::string> warnings;  // a refinement the memory refused is left out, silently
+    ReplayScene(scene, opened.state, warnings);
+    auto images = std::make_unique<PaneImages>();
+    const std::filesystem::path folder = path.parent_path();
+    auto load = [&](const std::optional<std::string>& name, const char* key) {
+        std::string warning;
+        PixelImage pixels = LoadSceneImage(SceneImagePath(folder, *name), key, warning);
+        if (!warning.empty())
+            opened.unreadable.push_back(warning);
+        return pixels;
+    };
+    if (scene.source) {
+        images->sourcePixels = load(scene.source, "source");
+        images->source = BitmapOf(images->sourcePixels);
+        if (images->source->GetLastStatus() != Gdiplus::Ok)
+            images->sourcePixels = PixelImage{};  // what the warp reads of an empty image
+    }
+    if (scene.backdrop)
+        images->backdrop = BitmapOf(load(scene.backdrop, "backdrop"));
+    opened.images = std::move(images);
+    return opened;
+}
+
+// One undoable edit that replaces source, backdrop, selection, curves, grid and family.
+void TakeScene(OpenedScene& opened)
+{
+    EditorState& e = gEditor;
+    ExchangeImages(opened.images);  // the only step that can fail, and it changes nothing then
+    e.history.Begin(EditKind::Scene, e);
+    e.sourceSelection = opened.state.sourceSelection;
+    e.columnCurves.swap(opened.state.columnCurves);
+    e.rowCurves.swap(opened.state.rowCurves);
+    e.nodeGrid.swap(opened.state.nodeGrid);
+    e.activeFamily = opened.state.activeFamily;
+    e.history.Commit(e, std::move(opened.images));
+    RefreshEditMenu();
+    ShowStep(EditKind::Scene);
+}
+
+bool ReadScene(HWND main, const std::wstring& path, Scene& scene)
+{
+    std::string refusal;
+    const std::filesystem::path file(path);
+    if (ReadSceneFile(file, Utf8FromPath(file), scene, refusal))
+        return true;
+    MessageBoxW(main, Wide(refusal).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
+void OpenScene(HWND main, const Scene& scene, const std::wstring& path)
+{
+    OpenedScene opened = Prepare(scene, std::filesystem::path(path));
+    TakeScene(opened);
+    if (opened.unreadable.empty())
+        return;
+    std::string text;
+    for (const std::string& line : opened.unreadable)
+        text += (text.empty() ? "" : "\n") + line;
+    MessageBoxW(main, Wide(text).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The scene dialogs, owned by MainWindow; an empty name when cancelled.
+std::wstring AskSceneFile(HWND main, bool save)
+{
+    std::vector<wchar_t> path(4096, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = main;
+    dialog.lpstrFilter = L"vorlin シーン (*.scene.json)\0*.scene.json\0なんでも (*.*)\0*.*\0\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = DWORD(path.size());
+    // No default extension: it cannot hold the two dots of .scene.json, which is added after.
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)))
+        return std::wstring();
+    return std::wstring(path.data());
+}
+
+}  // namespace
+
+void BeginEditStep(EditKind kind)
+{
+    gEditor.history.Begin(kind, gEditor);
+    RefreshEditMenu();
+}
+
+void CommitEditStep()
+{
+    gEditor.history.Commit(gEditor);
+    RefreshEditMenu();
+}
+
+void CancelEditStep() { gEditor.history.Cancel(); }
+
+void UndoEdit()
+{
+    if (std::optional<EditKind> kind = gEditor.history.Undo(gEditor, ExchangeImages))
+        ShowStep(*kind);
+    RefreshEditMenu();
+}
+
+void RedoEdit()
+{
+    if (std::optional<EditKind> kind = gEditor.history.Redo(gEditor, ExchangeImages))
+        ShowStep(*kind);
+    RefreshEditMenu();
+}
+
+void RefreshEditMenu()
+{
+    HMENU menu = GetMenu(gEditor.mainWindow);
+    if (!menu)
+        return;
+    const EditHistory& h = gEditor.history;
+    EnableMenuItem(menu, VORLIN_CMD_UNDO, MF_BYCOMMAND | (h.CanUndo() ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, VORLIN_CMD_REDO, MF_BYCOMMAND | (h.CanRedo() ? MF_ENABLED : MF_GRAYED));
+}
+
+void OpenSceneWithDialog(HWND main)
+{
+    std::wstring path = AskSceneFile(main, false);
+    Scene scene;
+    if (!path.empty() && ReadScene(main, path, scene))
+        OpenScene(main, scene, path);
+}
+
+// SourceImage as the warp reads it and BackdropImage as ARGB; a failure leaves the scene
+// file that was there, or none, as it was, and is not reported.
+void SaveSceneWithDialog(HWND main)
+{
+    std::wstring path = AskSceneFile(main, true);
+    if (path.empty())
+        return;
+    EditorState& e = gEditor;
+    const PixelImage backdrop = CopyArgbPixels(e.backdropImage.get());
+    SaveSceneFiles(SceneSavePath(std::filesystem::path(path)), e, e.sourcePixels, backdrop);
+}
+
+bool IsSceneFileName(const std::wstring& name)
+{
+    return name.size() >= 5 &&
+           CompareStringOrdinal(name.c_str() + name.size() - 5, 5, L".json", 5, TRUE) == CSTR_EQUAL;
+}
+
+// Each scene is read in turn, and each one refused says so; the last that reads is opened.
+void OpenDroppedScenes(const std::vector<std::wstring>& paths)
+{
+    HWND main = gEditor.mainWindow;
+    std::optional<Scene> last;
+    std::wstring lastPath;
+    for (const std::wstring& path : paths) {
+        Scene scene;
+        if (ReadScene(main, path, scene)) {
+            last = std::move(scene);
+            lastPath = path;
+        }
+    }
+    if (last)
+        OpenScene(main, *last, lastPath);
+}
