@@ -53,7 +53,7 @@ void EditHistory::Begin(EditKind kind, const MeshEditState& e)
     if (open_)
         Commit(e);
     try {
-        open_.emplace();
+        open_.emplace(OpenStep{Step{}, false});
         Step& s = open_->step;
         s.kind = kind;
         s.selection = e.sourceSelection;
@@ -65,8 +65,7 @@ void EditHistory::Begin(EditKind kind, const MeshEditState& e)
         }
     } catch (const std::bad_alloc&) {
         open_.reset();
-        open_.emplace();  // an empty step: no allocation
-        open_->failed = true;
+        open_.emplace(OpenStep{Step{}, true});  // an empty step: no allocation
     }
 }
 

@@ -26,6 +26,19 @@ public:
 
 inline constexpr uint64_t kHistoryByteLimit = uint64_t(256) << 20;
 
+// One step: the part of the state its kind covers, before the edit until it is undone and
+// after it while it can be redone.
+struct EditStep {
+    EditKind kind = EditKind::Mesh;
+    CurveSet columns;
+    CurveSet rows;
+    NodeGrid grid;
+    SelectionRect selection;
+    CurveFamily family = CurveFamily::Columns;
+    std::unique_ptr<HeldImages> images;
+    uint64_t bytes = 0;
+};
+
 class EditHistory {
 public:
     // Exchanges the images it is given with the live ones; when it throws, nothing has changed.
@@ -59,19 +72,10 @@ public:
     size_t RedoSteps() const { return redo_.size(); }
 
 private:
-    struct Step {
-        EditKind kind = EditKind::Mesh;
-        CurveSet columns;
-        CurveSet rows;
-        NodeGrid grid;
-        SelectionRect selection;
-        CurveFamily family = CurveFamily::Columns;
-        std::unique_ptr<HeldImages> images;
-        uint64_t bytes = 0;
-    };
+    using Step = EditStep;
     struct OpenStep {
         Step step;
-        bool failed = false;  // the state at the press could not be kept
+        bool failed;  // the state at the press could not be kept
     };
 
     static uint64_t StepBytes(const Step& s);
