@@ -35,7 +35,7 @@ if [ $# -gt 0 ]; then
 else
     cases=(startup resize splitter keys-layout translucency about menu-exit save-close
            rubber-band rubber-zoom wheel-routing edit delete node-drag result-zoom
-           drop-source drop-result drop-inprocess memory-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy
+           drop-source drop-result drop-inprocess memory-inprocess lanes-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy
            refine-held storm)
     while read -r scene; do
         [[ $scene == scene-* ]] && cases+=("replay:$scene")
