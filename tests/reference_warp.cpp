@@ -3,6 +3,7 @@
 #include "reference_warp.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -239,6 +240,76 @@ PaddedImage MakePaddedImage(uint32_t width, uint32_t height, uint32_t padWords, 
     image.height = height;
     image.strideWords = width + padWords;
     image.words.assign(size_t(image.strideWords) * height, fill);
+    return image;
+}
+
+namespace {
+
+// Coordinates that stress the loops: whole and fractional pixels, signed zeros, values
+// past the int32 and int64 ranges, infinities and NaN.
+double HostileValue(std::mt19937& rng)
+{
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    static const double kSpecial[] = {0.0,           -0.0,   0.5,    -0.5,    1e-300, -1e-300,
+                                      1e300,         -1e300, kInf,   -kInf,   kNaN,   2147483648.0,
+                                      -2147483649.0, 1e9,    0x1p62, -0x1p63, 0x1p30, -0x1p30};
+    return kSpecial[rng() % (sizeof kSpecial / sizeof kSpecial[0])];
+}
+
+double Coordinate(std::mt19937& rng, int low, int high, bool hostile)
+{
+    if (hostile && rng() % 6 == 0)
+        return HostileValue(rng);
+    const double whole = low + int(rng() % uint32_t(high - low + 1));
+    switch (rng() % 3) {
+    case 0: return whole;
+    case 1: return whole + (rng() % 8) / 8.0;
+    default: return whole + std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+    }
+}
+
+}  // namespace
+
+QuadWarpJob RandomJob(std::mt19937& rng, int size, bool hostile)
+{
+    QuadWarpJob job;
+    PointD* corners[] = {&job.topLeft, &job.topRight, &job.bottomLeft, &job.bottomRight};
+    for (PointD* p : corners)
+        *p = {Coordinate(rng, -size / 4, size + size / 4, hostile),
+              Coordinate(rng, -size / 4, size + size / 4, hostile)};
+    switch (rng() % 6) {
+    case 0:  // vertical side edges
+        job.bottomLeft.x = job.topLeft.x;
+        job.bottomRight.x = job.topRight.x;
+        break;
+    case 1:  // a parallelogram: k2 = 0
+        job.bottomRight = {job.topRight.x + job.bottomLeft.x - job.topLeft.x,
+                           job.topRight.y + job.bottomLeft.y - job.topLeft.y};
+        break;
+    case 2:  // two corners in one place
+        job.bottomRight = job.topLeft;
+        break;
+    case 3:  // all four on one line
+        job.topRight = {job.topLeft.x + 3, job.topLeft.y + 1};
+        job.bottomLeft = {job.topLeft.x + 6, job.topLeft.y + 2};
+        break;
+    default: break;
+    }
+    job.sourceLeft = Coordinate(rng, -6, 30, hostile);
+    job.sourceRight = rng() % 8 == 0 ? job.sourceLeft : Coordinate(rng, -6, 30, hostile);
+    job.sourceTop = Coordinate(rng, -6, 30, hostile);
+    job.sourceBottom = rng() % 8 == 0 ? job.sourceTop : Coordinate(rng, -6, 30, hostile);
+    return job;
+}
+
+PaddedImage RandomImage(std::mt19937& rng, uint32_t maxSide)
+{
+    const uint32_t width = 1 + rng() % maxSide;
+    const uint32_t height = 1 + rng() % maxSide;
+    PaddedImage image = MakePaddedImage(width, height, rng() % 3, 0);
+    for (uint32_t& word : image.words)
+        word = uint32_t(rng());
     return image;
 }
 

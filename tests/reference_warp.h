@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "mesh/editing.h"
@@ -43,6 +44,13 @@ struct PaddedImage {
     PixelBuffer Lock();
 };
 PaddedImage MakePaddedImage(uint32_t width, uint32_t height, uint32_t padWords, uint32_t fill);
+
+// A random quad over a target of about size x size pixels, with a source rectangle in
+// [-6, 30]: every shape of the solve (vertical sides, parallelograms, coinciding corners,
+// corners on one line) and, when hostile, infinite, NaN and far-out coordinates.
+QuadWarpJob RandomJob(std::mt19937& rng, int size, bool hostile);
+// 1 to maxSide pixels a side, up to 2 spare words a row, random words.
+PaddedImage RandomImage(std::mt19937& rng, uint32_t maxSide);
 
 // Scalar and SSE2, and AVX2 and AVX-512 where the processor and the build have them.
 std::vector<WarpKernel> KernelsToCompare();

@@ -94,7 +94,3 @@ void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const Pix
 // Runs the loop `kernel` names, or the scalar loop where the vector ones cannot sample.
 void WarpPreparedQuad(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target,
                       WarpKernel kernel);
-// Whether WarpRowsAvx2 and WarpRowsAvx512 were built into this program (they are not in the
-// Windows build).
-bool Avx2LoopBuilt();
-bool Avx512LoopBuilt();

@@ -236,10 +236,10 @@ WarpKernel BestKernel()
 {
 #if defined(__GNUC__)
     __builtin_cpu_init();
-    if (Avx512LoopBuilt() && __builtin_cpu_supports("avx512f") &&
-        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2"))
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx2"))
         return WarpKernel::Avx512;
-    if (Avx2LoopBuilt() && __builtin_cpu_supports("avx2"))
+    if (__builtin_cpu_supports("avx2"))
         return WarpKernel::Avx2;
 #endif
     return WarpKernel::Sse2;
@@ -270,6 +270,18 @@ WarpKernel ActiveWarpKernel()
     if (current >= 0)
         return static_cast<WarpKernel>(current);
     return SetWarpKernel(WarpKernel::Auto);
+}
+
+const char* WarpKernelName(WarpKernel kernel)
+{
+    switch (kernel) {
+    case WarpKernel::Auto: return "auto";
+    case WarpKernel::Scalar: return "scalar";
+    case WarpKernel::Sse2: return "sse2";
+    case WarpKernel::Avx2: return "avx2";
+    case WarpKernel::Avx512: return "avx512";
+    }
+    return "?";
 }
 
 void WarpPreparedQuad(const QuadSetup& q, const PixelBuffer& source, const PixelBuffer& target,

@@ -40,3 +40,5 @@ enum class WarpKernel { Auto = 0, Scalar = 1, Sse2 = 2, Avx2 = 3, Avx512 = 4 };
 // loop now in use: the widest the processor and the build have, at most the one asked for.
 WarpKernel SetWarpKernel(WarpKernel kernel);
 WarpKernel ActiveWarpKernel();
+// "auto", "scalar", "sse2", "avx2" or "avx512".
+const char* WarpKernelName(WarpKernel kernel);

@@ -11,19 +11,6 @@
 #include "warp/quad_setup.h"
 #include "warp/quad_warp.h"
 
-#if defined(_WIN32)
-
-// GCC does not keep the 32-byte stack alignment that spilled AVX registers need on 64-bit
-// Windows, so the Windows build keeps to the SSE2 loop.
-bool Avx2LoopBuilt() { return false; }
-
-void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
-{
-    WarpRowsSse2(setup, source, target);
-}
-
-#else
-
 #pragma GCC push_options
 #pragma GCC target("avx2")  // AVX2 only: no FMA, whose single rounding would change the bits
 
@@ -136,7 +123,3 @@ void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const Pixel
 }
 
 #pragma GCC pop_options
-
-bool Avx2LoopBuilt() { return true; }
-
-#endif

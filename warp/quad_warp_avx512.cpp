@@ -10,18 +10,6 @@
 #include "warp/quad_setup.h"
 #include "warp/quad_warp.h"
 
-#if defined(_WIN32)
-
-// As for AVX2: GCC does not align the stack for spilled wide registers on 64-bit Windows.
-bool Avx512LoopBuilt() { return false; }
-
-void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const PixelBuffer& target)
-{
-    WarpRowsSse2(setup, source, target);
-}
-
-#else
-
 #pragma GCC push_options
 // GCC 12's AVX-512 headers build their undefined registers in a way that this warning flags.
 #pragma GCC diagnostic push
@@ -126,7 +114,3 @@ void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const Pix
 
 #pragma GCC diagnostic pop
 #pragma GCC pop_options
-
-bool Avx512LoopBuilt() { return true; }
-
-#endif

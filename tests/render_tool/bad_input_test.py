@@ -8,6 +8,7 @@
 import argparse
 import json
 import os
+import re
 import resource
 import shutil
 import subprocess
@@ -284,6 +285,9 @@ def check_timings(renderer, work, c):
     text = loud.stderr.decode()
     for phase in ("parse", "replay", "decode", "render", "encode", "write", "total"):
         c.expect(name, f"timing {phase}" in text, f"no {phase} phase in {text!r}")
+    lanes = re.search(r"timing lanes +(\S+)", text)
+    c.expect(name, lanes is not None and lanes.group(1) in ("scalar", "sse2", "avx2", "avx512"),
+             f"no loop named in {text!r}")
 
 
 def check_source_option(renderer, work, c):

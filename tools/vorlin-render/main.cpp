@@ -89,6 +89,8 @@ public:
             std::fprintf(stderr, "vorlin-render: timing %-7s %10.1f ms\n", phase, ms);
         std::fprintf(stderr, "vorlin-render: timing %-7s %10.1f ms\n", "total",
                      Milliseconds(start_, last_));
+        std::fprintf(stderr, "vorlin-render: timing %-7s %10s\n", "lanes",
+                     WarpKernelName(ActiveWarpKernel()));
     }
 
 private:
