@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -159,19 +160,37 @@ void TakeScene(OpenedScene& opened)
     ShowStep(EditKind::Scene);
 }
 
+std::string Utf8(const std::wstring& wide)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string utf8(size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), utf8.data(), length, nullptr,
+                        nullptr);
+    return utf8;
+}
+
 bool ReadScene(HWND main, const std::wstring& path, Scene& scene)
 {
     std::string refusal;
-    const std::filesystem::path file(path);
-    if (ReadSceneFile(file, Utf8FromPath(file), scene, refusal))
-        return true;
+    try {
+        if (ReadSceneFile(std::filesystem::path(path), Utf8(path), scene, refusal))
+            return true;
+    } catch (const std::system_error&) {  // a name that has no UTF-8 form
+        refusal = Utf8(path) + ": cannot be read";
+    }
     MessageBoxW(main, Wide(refusal).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
 void OpenScene(HWND main, const Scene& scene, const std::wstring& path)
 {
-    OpenedScene opened = Prepare(scene, std::filesystem::path(path));
+    OpenedScene opened;
+    try {
+        opened = Prepare(scene, std::filesystem::path(path));
+    } catch (const std::system_error&) {  // an image name that has no UTF-8 form: no change
+        return;
+    }
     TakeScene(opened);
     if (opened.unreadable.empty())
         return;
@@ -257,7 +276,10 @@ void SaveSceneWithDialog(HWND main)
         return;
     EditorState& e = gEditor;
     const PixelImage backdrop = CopyArgbPixels(e.backdropImage.get());
-    SaveSceneFiles(SceneSavePath(std::filesystem::path(path)), e, e.sourcePixels, backdrop);
+    try {
+        SaveSceneFiles(SceneSavePath(std::filesystem::path(path)), e, e.sourcePixels, backdrop);
+    } catch (const std::system_error&) {  // a name that has no UTF-8 form: nothing written
+    }
 }
 
 bool IsSceneFileName(const std::wstring& name)
