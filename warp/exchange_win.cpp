@@ -168,8 +168,8 @@ PixelImage CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage&
     PixelImage pixels;  // every pixel starts transparent
     if (!CanvasFitsBitmap(width, height) || !pixels.Allocate(uint32_t(width), uint32_t(height)))
         return {};  // the clipboard is not touched
-    RenderMeshWarp(source.Lock(), pixels.Lock(), e.nodeGrid, e.columnCurves.size(),
-                   e.rowCurves.size(), e.sourceSelection, 0);
+    // with nothing marked no warp is made, as in the pane
+    RenderEditorWarp(source.Lock(), pixels.Lock(), e, 0);
     Gdiplus::Bitmap target = BitmapOver(pixels);
     if (target.GetLastStatus() != Gdiplus::Ok)
         return {};
