@@ -98,19 +98,18 @@ std::unique_ptr<Gdiplus::Bitmap> PasteImageFromClipboard(HWND owner)
     return image;
 }
 
-std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const PixelImage& source)
+PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
 {
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
     // Points saturated from a far-out zoom can give a canvas of 2^31 pixels a side; a
     // canvas whose pixel memory would not fit the library's int32 sizes is not made at all.
-    if (!CanvasFitsBitmap(e.canvasWidth, e.canvasHeight))
-        return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> target(
-        new Gdiplus::Bitmap(e.canvasWidth, e.canvasHeight, PixelFormat32bppARGB));
-    if (!target || target->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    RenderWarpIntoBitmap(*target, source, e);
-    return target;
+    PixelImage pixels;  // every pixel starts transparent
+    if (!CanvasFitsBitmap(e.canvasWidth, e.canvasHeight) ||
+        !pixels.Allocate(uint32_t(e.canvasWidth), uint32_t(e.canvasHeight)))
+        return {};
+    // with nothing marked no warp is made, as in the pane
+    RenderEditorWarp(source.Lock(), pixels.Lock(), e, 0);
+    return pixels;
 }
 
 // The pixel rows of `bitmap` (width x height, 32-bit, bottom row first) into `rows`, which
@@ -162,14 +161,11 @@ static Gdiplus::Bitmap BitmapOver(const PixelImage& pixels)
 
 PixelImage CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& source)
 {
-    MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
+    PixelImage pixels = RenderResultPixels(e, source);
+    if (pixels.pixels.empty())
+        return {};  // the clipboard is not touched
     const int32_t width = e.canvasWidth;
     const int32_t height = e.canvasHeight;
-    PixelImage pixels;  // every pixel starts transparent
-    if (!CanvasFitsBitmap(width, height) || !pixels.Allocate(uint32_t(width), uint32_t(height)))
-        return {};  // the clipboard is not touched
-    // with nothing marked no warp is made, as in the pane
-    RenderEditorWarp(source.Lock(), pixels.Lock(), e, 0);
     Gdiplus::Bitmap target = BitmapOver(pixels);
     if (target.GetLastStatus() != Gdiplus::Ok)
         return {};
@@ -260,8 +256,11 @@ bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid)
 void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
 {
     // rendered before the dialog: what happens while it is open does not change the image
-    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, source);
-    if (!target)
+    const PixelImage pixels = RenderResultPixels(e, source);
+    if (pixels.pixels.empty())
+        return;
+    Gdiplus::Bitmap target = BitmapOver(pixels);
+    if (target.GetLastStatus() != Gdiplus::Ok)
         return;
 
     // Room for a path of any length the system takes: a name that does not fit would make
@@ -287,6 +286,6 @@ void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
     // The path exactly as returned. The encoder writes a new file beside it, which replaces
     // the chosen one only when complete: a failure part-way leaves the old file whole.
     ReplaceFileWith(path, [&](const std::filesystem::path& partial) {
-        return target->Save(partial.c_str(), &png, nullptr) == Gdiplus::Ok;
+        return target.Save(partial.c_str(), &png, nullptr) == Gdiplus::Ok;
     });
 }

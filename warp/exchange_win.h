@@ -34,8 +34,9 @@ void PutPngOnClipboard(const PixelImage& pixels);
 // Renders the warp as for a copy, then asks for a file name and writes a PNG there.
 void SaveResultAsPng(MeshEditState& state, const PixelImage& source);
 
-// The warp alone on a new transparent canvas-sized bitmap (canvas measured first); null
-// when the canvas is too large for a bitmap or the bitmap cannot be made.
-std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& state, const PixelImage& source);
+// What the copy and the save export: the warp alone on a transparent canvas-sized image
+// (canvas measured first, nothing warped while nothing is marked); empty when the canvas is
+// too large for a bitmap or its memory cannot be had.
+PixelImage RenderResultPixels(MeshEditState& state, const PixelImage& source);
 // The class id of the first encoder whose MIME type is exactly `mimeType`.
 bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid);
