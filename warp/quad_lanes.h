@@ -243,8 +243,6 @@ struct LanesBlock {
     D second[kBlockChunks];  // t2, likewise
     M okFirst[kBlockChunks];
     M okSecond[kBlockChunks];
-    D sampleX[kBlockChunks];
-    D sampleY[kBlockChunks];
     typename V::I words[kBlockChunks];
     int accepted[kBlockChunks];  // Bits of the lanes to write
     bool located[kBlockChunks];  // by LanesLocate, into index, fx and fy
@@ -254,6 +252,137 @@ struct LanesBlock {
     D fy[kBlockChunks];
 };
 
+// The terms of the solve that change from row to row.
+template <class V>
+struct LanesRowTerms {
+    typename V::D yd;   // Y
+    typename V::D k1c;  // Ax(Y - y3)
+    typename V::D k0b;  // (x1 - x3)(Y - y3)
+
+    LanesRowTerms(const QuadSetup& q, int64_t y)
+    {
+        const double yValue = static_cast<double>(y);
+        const double yy3 = yValue - q.y3;  // Y - y3
+        yd = V::Set(yValue);
+        k1c = V::Set(q.ax * yy3);
+        k0b = V::Set(q.x13 * yy3);
+    }
+};
+
+// Stages 1 and 2 for chunk j of a row: the candidates' t and which of them lie in the
+// patch; for the quadratic, the roots' numerators, which of them may lie in the patch, and
+// the divisions of those. Gives the Bits of the candidates.
+template <class V, QuadCase kCase>
+static inline int LanesRoots(const QuadSetup& q, const LanesColumns<V>& c,
+                             const LanesRowTerms<V>& r, LanesBlock<V>& b, int j)
+{
+    using D = typename V::D;
+    if constexpr (kCase == QuadCase::Vertical) {
+        b.first[j] = c.t[j];
+        b.okFirst[j] = c.tOk[j];
+        b.okSecond[j] = V::None();
+        return V::Bits(b.okFirst[j]);
+    }
+    // k1 = Ay(X - x3) + (y1 - y3)(x3 - x2) - Ax(Y - y3) - (x1 - x3)(y3 - y2)
+    const D k1 = V::Sub(V::Sub(c.k1x[j], r.k1c), V::Set(q.k1d));
+    const D k0 = V::Sub(c.k0x[j], r.k0b);  // (y1 - y3)(X - x3) - (x1 - x3)(Y - y3)
+    if constexpr (kCase == QuadCase::Linear) {
+        // k1 = 0 gives an infinite or NaN t, which the test rejects
+        const D t = V::Div(V::Neg(k0), k1);  // -k0 / k1
+        b.first[j] = t;
+        b.okFirst[j] = V::And(LanesInPatch<V>(t), c.valid[j]);
+        b.okSecond[j] = V::None();
+        return V::Bits(b.okFirst[j]);
+    }
+    // a negative discriminant gives NaN roots, which the tests reject
+    const D delta = V::Sub(V::Mul(k1, k1), V::Mul(V::Set(q.k2x4), k0));  // k1 k1 - 4 k2 k0
+    const D root = V::Sqrt(delta);
+    const D n1 = V::Sub(root, k1);          // t1 = (r - k1) / (2 k2)
+    const D n2 = V::Sub(V::Neg(k1), root);  // t2 = (-k1 - r) / (2 k2)
+    // Most chunks have one root far outside the patch, which its numerator shows without
+    // the division (see QuadSetup::rootLow).
+    const D rootLow = V::Set(q.rootLow);
+    const D rootHigh = V::Set(q.rootHigh);
+    const typename V::M may1 = V::And(V::And(V::Ge(n1, rootLow), V::Le(n1, rootHigh)), c.valid[j]);
+    const typename V::M may2 = V::And(V::And(V::Ge(n2, rootLow), V::Le(n2, rootHigh)), c.valid[j]);
+    int bits = 0;
+    b.okFirst[j] = may1;
+    b.okSecond[j] = may2;
+    if (V::Bits(may1) != 0) {
+        const D t1 = V::Div(n1, V::Set(q.k2x2));
+        b.first[j] = t1;
+        b.okFirst[j] = V::And(LanesInPatch<V>(t1), may1);
+        bits = V::Bits(b.okFirst[j]);
+    }
+    if (V::Bits(may2) != 0) {
+        const D t2 = V::Div(n2, V::Set(q.k2x2));
+        b.second[j] = t2;
+        b.okSecond[j] = V::And(LanesInPatch<V>(t2), may2);
+        bits |= V::Bits(b.okSecond[j]);
+    }
+    return bits;
+}
+
+// Stage 3 for chunk j of a row: s of every candidate whose t passed, the test of s, and
+// the t and s of the candidate that stays (the second, when both pass). Sets and gives the
+// Bits of the accepted lanes.
+template <class V, QuadCase kCase>
+static inline int LanesSolve(const QuadSetup& q, const LanesColumns<V>& c,
+                             const LanesRowTerms<V>& r, LanesBlock<V>& b, int j)
+{
+    using D = typename V::D;
+    using M = typename V::M;
+    const M ok1 = b.okFirst[j];
+    const M ok2 = b.okSecond[j];
+    const int bits1 = V::Bits(ok1);
+    const int bits2 = V::Bits(ok2);
+    b.accepted[j] = 0;
+    if ((bits1 | bits2) == 0)
+        return 0;
+    const D one = V::Set(1.0);
+    const D xd = c.xd[j];
+    const D yd = r.yd;
+    const D t1 = b.first[j];
+    D t = t1;
+    D s;
+    M accept;
+    if constexpr (kCase == QuadCase::Vertical) {
+        const D w = V::Sub(one, t1);                                  // 1 - t
+        const D ly = V::Add(V::Set(q.y2), V::Mul(w, V::Set(q.y32)));  // y2 + w(y3 - y2)
+        const D uy = V::Add(V::Set(q.y0), V::Mul(w, V::Set(q.y10)));  // y0 + w(y1 - y0)
+        s = V::Div(V::Sub(yd, ly), V::Sub(uy, ly));                   // (Y - Ly) / (Uy - Ly)
+        accept = V::And(ok1, LanesInPatch<V>(s));
+    } else {
+        D s1 = V::Set(0.0);
+        M accept1 = V::None();
+        if (bits1 != 0) {
+            s1 = LanesSolveS<V>(q, t1, xd, yd, ok1);
+            accept1 = V::And(ok1, LanesInPatch<V>(s1));
+        }
+        s = s1;
+        accept = accept1;
+        if (bits2 != 0) {
+            const D t2 = b.second[j];
+            const D s2 = LanesSolveS<V>(q, t2, xd, yd, ok2);
+            const M accept2 = V::And(ok2, LanesInPatch<V>(s2));
+            // the second root is written last, so its colour stays
+            t = V::Blend(accept2, t1, t2);
+            s = V::Blend(accept2, s1, s2);
+            accept = V::Or(accept1, accept2);
+        }
+    }
+    b.first[j] = t;
+    b.second[j] = s;
+    b.accepted[j] = V::Bits(accept);
+    return b.accepted[j];
+}
+
+// A row's stages, run over the chunks of a block: 1 and 2 (LanesRoots), 3 (LanesSolve),
+// then where each chunk reads, the reads, the colours and the writes. The reads come apart
+// from computing their addresses so that none waits for its address. The next row's
+// stages 1 and 2 go beside this row's colours, and its stage 3 beside this row's writes,
+// once this row's candidates are used up, so that the square roots and divisions overlap
+// the other arithmetic.
 template <class V, QuadCase kCase>
 static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const PixelBuffer& target)
 {
@@ -263,14 +392,7 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
     constexpr int kAllBits = (1 << kLanes) - 1;
     const D one = V::Set(1.0);
     const D iota = V::Iota();
-    const D zero = V::Set(0.0);
-    const M none = V::None();
     const M all = V::All();
-    const D k1d = V::Set(q.k1d);
-    const D k2x2 = V::Set(q.k2x2);
-    const D k2x4 = V::Set(q.k2x4);
-    const D rootLow = V::Set(q.rootLow);
-    const D rootHigh = V::Set(q.rootHigh);
     const D sourceLeft = V::Set(q.sourceLeft);
     const D sourceTop = V::Set(q.sourceTop);
     const D sourceWidth = V::Set(q.sourceWidth);
@@ -310,151 +432,65 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
             }
         }
 
+        // How far the next row's stages went beside this one's: 0 not at all, 2 through
+        // stage 2, 3 through stage 3; and the Bits they left.
+        int doneBelow = 0;
+        int anyBelow = 0;
         for (int64_t y = q.yStart; y <= q.yEnd; ++y) {
             uint32_t* row = target.Row(static_cast<uint32_t>(y));
-            const double yValue = static_cast<double>(y);
-            const double yy3 = yValue - q.y3;  // Y - y3
-            const D yd = V::Set(yValue);
-            const D k1c = V::Set(q.ax * yy3);   // Ax(Y - y3)
-            const D k0b = V::Set(q.x13 * yy3);  // (x1 - x3)(Y - y3)
-
-            // Stage 1: the candidates' t, or for the quadratic the roots' numerators and
-            // which of them may lie in the patch.
-            int any = 0;
-            for (int j = 0; j < chunks; ++j) {
-                if constexpr (kCase == QuadCase::Vertical) {
-                    b.first[j] = c.t[j];
-                    b.okFirst[j] = c.tOk[j];
-                    b.okSecond[j] = none;
-                    any |= V::Bits(b.okFirst[j]);
-                    continue;
-                }
-                // k1 = Ay(X - x3) + (y1 - y3)(x3 - x2) - Ax(Y - y3) - (x1 - x3)(y3 - y2)
-                const D k1 = V::Sub(V::Sub(c.k1x[j], k1c), k1d);
-                const D k0 = V::Sub(c.k0x[j], k0b);  // (y1 - y3)(X - x3) - (x1 - x3)(Y - y3)
-                if constexpr (kCase == QuadCase::Linear) {
-                    // k1 = 0 gives an infinite or NaN t, which the test rejects
-                    const D t = V::Div(V::Neg(k0), k1);  // -k0 / k1
-                    b.first[j] = t;
-                    b.okFirst[j] = V::And(LanesInPatch<V>(t), c.valid[j]);
-                    b.okSecond[j] = none;
-                    any |= V::Bits(b.okFirst[j]);
-                } else {
-                    // a negative discriminant gives NaN roots, which the tests reject
-                    const D delta = V::Sub(V::Mul(k1, k1), V::Mul(k2x4, k0));  // k1 k1 - 4 k2 k0
-                    const D r = V::Sqrt(delta);
-                    const D n1 = V::Sub(r, k1);          // t1 = (r - k1) / (2 k2)
-                    const D n2 = V::Sub(V::Neg(k1), r);  // t2 = (-k1 - r) / (2 k2)
-                    b.first[j] = n1;
-                    b.second[j] = n2;
-                    // Most chunks have one root far outside the patch, which its numerator
-                    // shows without the division (see QuadSetup::rootLow).
-                    b.okFirst[j] =
-                        V::And(V::And(V::Ge(n1, rootLow), V::Le(n1, rootHigh)), c.valid[j]);
-                    b.okSecond[j] =
-                        V::And(V::And(V::Ge(n2, rootLow), V::Le(n2, rootHigh)), c.valid[j]);
-                    any |= V::Bits(V::Or(b.okFirst[j], b.okSecond[j]));
-                }
+            const LanesRowTerms<V> r(q, y);
+            const int done = doneBelow;
+            int any = anyBelow;
+            doneBelow = 0;
+            if (done < 2) {
+                any = 0;
+                for (int j = 0; j < chunks; ++j)
+                    any |= LanesRoots<V, kCase>(q, c, r, b, j);
             }
             if (any == 0)
                 continue;
-
-            // Stage 2, quadratic only: the divisions of the roots that may lie in the patch.
-            if constexpr (kCase == QuadCase::Quadratic) {
+            if (done < 3) {
                 any = 0;
-                for (int j = 0; j < chunks; ++j) {
-                    const int may1 = V::Bits(b.okFirst[j]);
-                    const int may2 = V::Bits(b.okSecond[j]);
-                    if ((may1 | may2) == 0)
-                        continue;
-                    const D t1 = may1 != 0 ? V::Div(b.first[j], k2x2) : zero;
-                    const D t2 = may2 != 0 ? V::Div(b.second[j], k2x2) : zero;
-                    b.first[j] = t1;
-                    b.second[j] = t2;
-                    b.okFirst[j] = V::And(LanesInPatch<V>(t1), b.okFirst[j]);
-                    b.okSecond[j] = V::And(LanesInPatch<V>(t2), b.okSecond[j]);
-                    any |= V::Bits(V::Or(b.okFirst[j], b.okSecond[j]));
-                }
+                for (int j = 0; j < chunks; ++j)
+                    any |= LanesSolve<V, kCase>(q, c, r, b, j);
                 if (any == 0)
                     continue;
             }
 
-            // Stage 3: s of every candidate whose t passed, the test of s, and the source
-            // point of the candidate that stays (the second, when both pass).
-            any = 0;
+            // The accepted candidates' source points and where the sampling reads.
             for (int j = 0; j < chunks; ++j) {
-                b.accepted[j] = 0;
-                const M ok1 = b.okFirst[j];
-                const M ok2 = b.okSecond[j];
-                const int bits1 = V::Bits(ok1);
-                const int bits2 = V::Bits(ok2);
-                if ((bits1 | bits2) == 0)
+                if (b.accepted[j] == 0)
                     continue;
-                const D xd = c.xd[j];
-                const D t1 = b.first[j];
-                D t = t1;
-                D s;
-                M accept;
-                if constexpr (kCase == QuadCase::Vertical) {
-                    const D w = V::Sub(one, t1);                                  // 1 - t
-                    const D ly = V::Add(V::Set(q.y2), V::Mul(w, V::Set(q.y32)));  // y2 + w(y3 - y2)
-                    const D uy = V::Add(V::Set(q.y0), V::Mul(w, V::Set(q.y10)));  // y0 + w(y1 - y0)
-                    s = V::Div(V::Sub(yd, ly), V::Sub(uy, ly));  // (Y - Ly) / (Uy - Ly)
-                    accept = V::And(ok1, LanesInPatch<V>(s));
-                } else {
-                    D s1 = zero;
-                    M accept1 = none;
-                    if (bits1 != 0) {
-                        s1 = LanesSolveS<V>(q, t1, xd, yd, ok1);
-                        accept1 = V::And(ok1, LanesInPatch<V>(s1));
-                    }
-                    s = s1;
-                    accept = accept1;
-                    if (bits2 != 0) {
-                        const D t2 = b.second[j];
-                        const D s2 = LanesSolveS<V>(q, t2, xd, yd, ok2);
-                        const M accept2 = V::And(ok2, LanesInPatch<V>(s2));
-                        // the second root is written last, so its colour stays
-                        t = V::Blend(accept2, t1, t2);
-                        s = V::Blend(accept2, s1, s2);
-                        accept = V::Or(accept1, accept2);
-                    }
-                }
-                const int bits = V::Bits(accept);
-                if (bits == 0)
-                    continue;
-                b.accepted[j] = bits;
-                any |= bits;
                 // sourceLeft + sourceWidth(1 - t), sourceTop + sourceHeight(1 - s)
-                b.sampleX[j] = V::Add(sourceLeft, V::Mul(sourceWidth, V::Sub(one, t)));
-                b.sampleY[j] = V::Add(sourceTop, V::Mul(sourceHeight, V::Sub(one, s)));
+                const D sx = V::Add(sourceLeft, V::Mul(sourceWidth, V::Sub(one, b.first[j])));
+                const D sy = V::Add(sourceTop, V::Mul(sourceHeight, V::Sub(one, b.second[j])));
+                b.located[j] = LanesLocate<V>(sourceWords, sampling, sx, sy, b.accepted[j],
+                                              b.index[j], b.fx[j], b.fy[j], b.words[j]);
             }
-            if (any == 0)
-                continue;
-
-            // Stage 4: sampling, first where each chunk reads, then the reads and the
-            // colours, so that no read waits for its address to be computed. The words are
-            // kept until the whole block is sampled: source and target rows often share their
-            // offsets within a 4 KiB page, and a read just after a write to such an address
-            // waits for the write.
-            for (int j = 0; j < chunks; ++j) {
-                if (b.accepted[j] != 0)
-                    b.located[j] =
-                        LanesLocate<V>(sourceWords, sampling, b.sampleX[j], b.sampleY[j],
-                                       b.accepted[j], b.index[j], b.fx[j], b.fy[j], b.words[j]);
-            }
+            // The reads. The words are kept until the whole block is sampled: source and
+            // target rows often share their offsets within a 4 KiB page, and a read just
+            // after a write to such an address waits for the write.
             for (int j = 0; j < chunks; ++j) {
                 if (b.accepted[j] != 0 && b.located[j])
                     b.blocks[j] = V::ReadBlocks(sourceWords, b.index[j]);
             }
+            // The colours, and beside them the next row's stages 1 and 2.
+            const bool below = y < q.yEnd;
+            const LanesRowTerms<V> next(q, below ? y + 1 : y);
+            anyBelow = 0;
             for (int j = 0; j < chunks; ++j) {
                 if (b.accepted[j] != 0 && b.located[j])
                     b.words[j] = LanesColourOfBlocks<V>(b.blocks[j], b.fx[j], b.fy[j]);
+                if (below)
+                    anyBelow |= LanesRoots<V, kCase>(q, c, next, b, j);
             }
-            // Stage 5: the writes, each with a request for the words its chunk will write
-            // a few rows further down, so that those are at hand when it does.
+            // The writes, each with a request for the words its chunk will write a few rows
+            // further down, so that those are at hand when it does; and beside them the next
+            // row's stage 3, which takes over the accepted lanes once they are written.
             const uint32_t* ahead = target.Row(
                 static_cast<uint32_t>(y + kPrefetchRows < q.yEnd ? y + kPrefetchRows : q.yEnd));
+            const bool solveBelow = below && anyBelow != 0;
+            int acceptedBelow = 0;
             for (int j = 0; j < chunks; ++j) {
                 uint32_t* at = row + blockX + j * kLanes;
                 _mm_prefetch(reinterpret_cast<const char*>(ahead + blockX + j * kLanes),
@@ -463,6 +499,12 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
                     V::StoreAll(at, b.words[j]);
                 else if (b.accepted[j] != 0)
                     V::Store(at, V::MaskOfBits(b.accepted[j]), b.words[j]);
+                if (solveBelow)
+                    acceptedBelow |= LanesSolve<V, kCase>(q, c, next, b, j);
+            }
+            if (below) {
+                doneBelow = solveBelow ? 3 : 2;
+                anyBelow = solveBelow ? acceptedBelow : 0;
             }
         }
     }
