@@ -239,8 +239,10 @@ template <class V>
 struct LanesBlock {
     using D = typename V::D;
     using M = typename V::M;
-    D first[kBlockChunks];   // t1, or the root's numerator before the division
-    D second[kBlockChunks];  // t2, likewise
+    // t1 and t2 (or the one t) and which lanes' pass, from stages 1 and 2; after stage 3,
+    // the t and s of the candidate that stays
+    D first[kBlockChunks];
+    D second[kBlockChunks];
     M okFirst[kBlockChunks];
     M okSecond[kBlockChunks];
     typename V::I words[kBlockChunks];
@@ -274,7 +276,7 @@ struct LanesRowTerms {
 // the divisions of those. Gives the Bits of the candidates.
 template <class V, QuadCase kCase>
 static inline int LanesRoots(const QuadSetup& q, const LanesColumns<V>& c,
-                             const LanesRowTerms<V>& r, LanesBlock<V>& b, int j)
+                             const LanesRowTerms<V>& terms, LanesBlock<V>& b, int j)
 {
     using D = typename V::D;
     if constexpr (kCase == QuadCase::Vertical) {
@@ -284,8 +286,8 @@ static inline int LanesRoots(const QuadSetup& q, const LanesColumns<V>& c,
         return V::Bits(b.okFirst[j]);
     }
     // k1 = Ay(X - x3) + (y1 - y3)(x3 - x2) - Ax(Y - y3) - (x1 - x3)(y3 - y2)
-    const D k1 = V::Sub(V::Sub(c.k1x[j], r.k1c), V::Set(q.k1d));
-    const D k0 = V::Sub(c.k0x[j], r.k0b);  // (y1 - y3)(X - x3) - (x1 - x3)(Y - y3)
+    const D k1 = V::Sub(V::Sub(c.k1x[j], terms.k1c), V::Set(q.k1d));
+    const D k0 = V::Sub(c.k0x[j], terms.k0b);  // (y1 - y3)(X - x3) - (x1 - x3)(Y - y3)
     if constexpr (kCase == QuadCase::Linear) {
         // k1 = 0 gives an infinite or NaN t, which the test rejects
         const D t = V::Div(V::Neg(k0), k1);  // -k0 / k1
@@ -296,9 +298,9 @@ static inline int LanesRoots(const QuadSetup& q, const LanesColumns<V>& c,
     }
     // a negative discriminant gives NaN roots, which the tests reject
     const D delta = V::Sub(V::Mul(k1, k1), V::Mul(V::Set(q.k2x4), k0));  // k1 k1 - 4 k2 k0
-    const D root = V::Sqrt(delta);
-    const D n1 = V::Sub(root, k1);          // t1 = (r - k1) / (2 k2)
-    const D n2 = V::Sub(V::Neg(k1), root);  // t2 = (-k1 - r) / (2 k2)
+    const D r = V::Sqrt(delta);
+    const D n1 = V::Sub(r, k1);          // t1 = (r - k1) / (2 k2)
+    const D n2 = V::Sub(V::Neg(k1), r);  // t2 = (-k1 - r) / (2 k2)
     // Most chunks have one root far outside the patch, which its numerator shows without
     // the division (see QuadSetup::rootLow).
     const D rootLow = V::Set(q.rootLow);
@@ -328,7 +330,7 @@ static inline int LanesRoots(const QuadSetup& q, const LanesColumns<V>& c,
 // Bits of the accepted lanes.
 template <class V, QuadCase kCase>
 static inline int LanesSolve(const QuadSetup& q, const LanesColumns<V>& c,
-                             const LanesRowTerms<V>& r, LanesBlock<V>& b, int j)
+                             const LanesRowTerms<V>& terms, LanesBlock<V>& b, int j)
 {
     using D = typename V::D;
     using M = typename V::M;
@@ -341,7 +343,7 @@ static inline int LanesSolve(const QuadSetup& q, const LanesColumns<V>& c,
         return 0;
     const D one = V::Set(1.0);
     const D xd = c.xd[j];
-    const D yd = r.yd;
+    const D yd = terms.yd;
     const D t1 = b.first[j];
     D t = t1;
     D s;
