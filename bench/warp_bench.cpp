@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -115,19 +116,31 @@ BENCHMARK(BM_Production1)->Iterations(12)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(BM_ProductionN)->Iterations(12)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Remap1)->Iterations(12)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps each benchmark's pixels per second for the summary line.
+// Keeps each benchmark's pixels per second, every repetition, for the summary line.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
-    std::map<std::string, double> mpixPerSecond;
+    std::map<std::string, std::vector<double>> mpixPerSecond;
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
             const auto rate = run.counters.find("items_per_second");
-            if (rate != run.counters.end())
-                mpixPerSecond[run.run_name.function_name] = rate->second.value / 1e6;
+            if (run.run_type == Run::RT_Iteration && rate != run.counters.end())
+                mpixPerSecond[run.run_name.function_name].push_back(rate->second.value / 1e6);
         }
         ConsoleReporter::ReportRuns(runs);
+    }
+
+    // The median of a benchmark's repetitions, 0 when it did not run.
+    double Median(const char* name) const
+    {
+        const auto it = mpixPerSecond.find(name);
+        if (it == mpixPerSecond.end() || it->second.empty())
+            return 0.0;
+        std::vector<double> rates = it->second;
+        std::sort(rates.begin(), rates.end());
+        const size_t n = rates.size();
+        return n % 2 == 1 ? rates[n / 2] : (rates[n / 2 - 1] + rates[n / 2]) / 2;
     }
 };
 
@@ -135,7 +148,17 @@ public:
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    // Five repetitions of every benchmark in random order, so that a machine whose load
+    // changes during the run slows all of them alike; the summary takes the medians. Flags
+    // given on the command line come later and win.
+    static char repetitions[] = "--benchmark_repetitions=5";
+    static char interleaving[] = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> args(argv, argv + argc);
+    args.insert(args.begin() + (argc > 0 ? 1 : 0), {repetitions, interleaving});
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    argc = count;
+    argv = args.data();
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     SummaryReporter reporter;
@@ -157,10 +180,7 @@ int main(int argc, char** argv)
     double load[3] = {0, 0, 0};
     if (getloadavg(load, 3) == 3)
         std::printf("load average: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
-    const auto figure = [&](const char* name) {
-        const auto it = reporter.mpixPerSecond.find(name);
-        return it == reporter.mpixPerSecond.end() ? 0.0 : it->second;
-    };
+    const auto figure = [&](const char* name) { return reporter.Median(name); };
     // The ratios against the tuned library and between thread counts; the AVX2 loop's figure
     // too, which is production1's on a processor without AVX-512.
     const double production1 = figure("BM_Production1");

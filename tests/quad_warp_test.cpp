@@ -167,6 +167,46 @@ TEST(WarpQuad, NegativeHalfXMaxStillVisitsColumnZero)
     }
 }
 
+// Where x + 1 rounds up across a power of two, xb = trunc(x + 1) is xa + 2, and the
+// scalar loop reads c10 two columns to the right. Vertical sides put t = 0, so x =
+// sourceRight exactly, on column 44; there red comes from that column, not the next one.
+// The vector loops meet the pixel as the last lane of a full chunk (the quad starts at
+// column 5), once where every sample point of the quad is proved inside the source and
+// once where it is not (x may fall below 0 at the patch's edge).
+struct RoundUpCase {
+    const char* name;
+    double sourceLeft, sourceRight;
+    uint32_t red;  // at column 44
+};
+
+class WarpQuadRoundUp : public testing::TestWithParam<RoundUpCase> {};
+
+TEST_P(WarpQuadRoundUp, ReadsTheColumnThatXPlusOneTruncatesTo)
+{
+    const RoundUpCase& c = GetParam();
+    const PixelImage source = MakeCoordinateImage(8, 8);
+    PixelImage target;
+    target.Allocate(48, 4, kUntouched);
+    const QuadWarpJob job =
+        Job(c.sourceLeft, 0.25, c.sourceRight, 2.25, {5, 0}, {44, 0}, {5, 3}, {44, 3});
+    const PixelImage out = WarpWithEveryKernel(source, target, job);
+    PixelImage literal = target;
+    ReferenceWarpQuad(source.Lock(), literal.Lock(), job);
+    EXPECT_EQ(out.pixels, literal.pixels) << c.name;
+    for (uint32_t y = 0; y < 4; ++y)
+        EXPECT_EQ(Red(out.At(44, y)), c.red) << c.name << " row " << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RoundUps, WarpQuadRoundUp,
+    testing::Values(
+        // x = 1 - 2^-53: x + 1 ties to 2, so c00 is column 0 and c10 column 2, fx = 1 - 2^-53:
+        // 2(1 - 2^-53) = 1.9999999999999998, red 1 (column 1 would give 0)
+        RoundUpCase{"below 1", 0.0, 1.0 - 0x1p-53, 1},
+        // x = 4 - 2^-51: x + 1 ties to 5, so c10 is column 5; 3 * 2^-51 + 5(1 - 2^-51)
+        // rounds to 5 (column 4 would give less than 4)
+        RoundUpCase{"below 4, inside", 3.0, 4.0 - 0x1p-51, 5}));
+
 struct BoxCase {
     const char* name;
     PointD p0, p1, p2, p3;
@@ -388,4 +428,61 @@ TEST(WarpQuad, EveryLoopMatchesTheLiteralWarpBitForBit)
     SetWarpKernel(WarpKernel::Auto);
     EXPECT_EQ(differing, 0);
     EXPECT_GT(written, 100000);  // the rounds did warp something
+}
+
+// Wide quads over larger sources, so that rows run through several whole blocks of
+// chunks, rows follow each other by the hundred, and sample points lie well inside the
+// source, on its edges, mirrored or partly outside: every loop against the oracle.
+TEST(WarpQuad, EveryLoopMatchesTheLiteralWarpOnWideQuads)
+{
+    std::mt19937 rng(88172);
+    const std::vector<WarpKernel> kernels = KernelsToCompare();
+    int differing = 0;
+    for (int round = 0; round < 48 && differing < 5; ++round) {
+        PaddedImage source = RandomImage(rng, 160);
+        const PaddedImage target =
+            MakePaddedImage(100 + rng() % 300, 60 + rng() % 200, rng() % 3, kUntouched);
+        const double w = source.width;
+        const double h = source.height;
+        const double tx = target.width;
+        const double ty = target.height;
+        const auto jitter = [&](double v) {
+            return v + std::uniform_real_distribution<double>(-0.2, 0.2)(rng) * v;
+        };
+        QuadWarpJob job;
+        job.topLeft = {jitter(0.1 * tx), jitter(0.1 * ty)};
+        job.topRight = {jitter(0.9 * tx), jitter(0.1 * ty)};
+        job.bottomLeft = {jitter(0.1 * tx), jitter(0.9 * ty)};
+        job.bottomRight = {jitter(0.9 * tx), jitter(0.9 * ty)};
+        switch (round % 4) {
+        case 0:  // inside, a margin away from the edges
+            job.sourceLeft = 1.5, job.sourceRight = w - 2.5, job.sourceTop = 1.25,
+            job.sourceBottom = h - 2.75;
+            break;
+        case 1:  // the whole source, as a mesh selects it
+            job.sourceLeft = 0, job.sourceRight = w, job.sourceTop = 0, job.sourceBottom = h;
+            break;
+        case 2:  // mirrored in both directions
+            job.sourceLeft = w - 1.5, job.sourceRight = 0.5, job.sourceTop = h - 1.5,
+            job.sourceBottom = 0.5;
+            break;
+        default:  // partly outside on the left, inside from top to bottom
+            job.sourceLeft = -0.3 * w, job.sourceRight = 0.7 * w, job.sourceTop = 1.25,
+            job.sourceBottom = h - 2.75;
+            break;
+        }
+        PaddedImage expected = target;
+        ReferenceWarpQuad(source.Lock(), expected.Lock(), job);
+        for (WarpKernel kernel : kernels) {
+            SetWarpKernel(kernel);
+            PaddedImage actual = target;
+            WarpQuad(source.Lock(), actual.Lock(), job);
+            if (actual.words != expected.words) {
+                ++differing;
+                ADD_FAILURE() << "round " << round << " kernel " << int(kernel);
+            }
+        }
+    }
+    SetWarpKernel(WarpKernel::Auto);
+    EXPECT_EQ(differing, 0);
 }

@@ -20,12 +20,14 @@ struct QuadSetup {
     double ay = 0.0;    // Ay = y0 - y1 - y2 + y3
     double k2x2 = 0.0;  // 2 * k2
     double k2x4 = 0.0;  // 4 * k2
-    // 1 / (2 k2), and whether both are normal numbers well inside the exponent range. Then a
-    // root n / (2 k2) and its estimate n * (1 / (2 k2)) differ by at most 2.3e-16 times the
-    // root (or both are tiny), so an estimate outside [kScreenLow, kScreenHigh] proves the
-    // root outside the patch.
-    double k2x2Inverse = 0.0;
-    bool screenRoots = false;
+    // The open range outside which a root's numerator n proves the root n / (2 k2) outside
+    // the patch: kScreenLow * 2 k2 to kScreenHigh * 2 k2 (ends swapped when k2 < 0). Where
+    // 2 k2 lies between 2^-1000 and 2^1000 in size, both products are normal numbers, a root
+    // in the patch has its exact quotient within 2^-53 of its size of the patch, and the
+    // products lie within 2^-53 of their size of the exact ones: 1e-6 of margin covers both.
+    // Otherwise the range is everything but NaN, whose roots are never accepted.
+    double rootLow = 0.0;
+    double rootHigh = 0.0;
     double k1b = 0.0;  // (y1 - y3) * (x3 - x2)
     double k1d = 0.0;  // (x1 - x3) * (y3 - y2)
     double y13 = 0.0;  // y1 - y3
@@ -42,6 +44,10 @@ struct QuadSetup {
     // Every accepted sample point lies within +-2^30 + 4 and every source word index fits
     // in 32 bits, so the vector loops may convert and gather in 32-bit lanes.
     bool narrowSampling = false;
+    // Under narrowSampling: every accepted sample point (x, y) has 0 <= x < source width - 1
+    // and 0 <= y < source height - 1, so its four neighbours lie in the source wherever
+    // x + 1 and y + 1 truncate to the next column and row.
+    bool samplesInside = false;
 };
 
 // The source's words as the pixel loops read them, copied out of the buffer once per quad so

@@ -139,8 +139,15 @@ bool PrepareQuad(const QuadWarpJob& quad, const PixelBuffer& source, const Pixel
     q.k2x2 = 2.0 * k2;
     q.k2x4 = 4.0 * k2;
     const double magnitude = std::fabs(q.k2x2);
-    q.screenRoots = magnitude >= 0x1p-1000 && magnitude <= 0x1p1000;
-    q.k2x2Inverse = q.screenRoots ? 1.0 / q.k2x2 : 0.0;
+    if (magnitude >= 0x1p-1000 && magnitude <= 0x1p1000) {
+        const double low = kScreenLow * q.k2x2;
+        const double high = kScreenHigh * q.k2x2;
+        q.rootLow = q.k2x2 > 0.0 ? low : high;
+        q.rootHigh = q.k2x2 > 0.0 ? high : low;
+    } else {
+        q.rootLow = -HUGE_VAL;
+        q.rootHigh = HUGE_VAL;
+    }
     q.k1b = (y1 - y3) * (x3 - x2);
     q.k1d = (x1 - x3) * (y3 - y2);
     q.y13 = y1 - y3;
@@ -167,6 +174,17 @@ bool PrepareQuad(const QuadWarpJob& quad, const PixelBuffer& source, const Pixel
                        small(quad.sourceBottom) && source.width <= (1u << 30) &&
                        source.height <= (1u << 30) &&
                        int64_t(source.stride / 4) * source.height <= INT32_MAX;
+    // x = sourceLeft + sourceWidth * (1 - t) for an accepted t in [kPatchLow, kPatchHigh].
+    // Each rounded operation is monotonic in t, so x lies between its values at the two ends;
+    // y likewise in s.
+    const auto within = [](double origin, double size, uint32_t extent) {
+        const double a = origin + size * (1.0 - kPatchLow);
+        const double b = origin + size * (1.0 - kPatchHigh);
+        const double last = static_cast<double>(extent) - 1.0;
+        return a >= 0.0 && b >= 0.0 && a < last && b < last;
+    };
+    q.samplesInside = q.narrowSampling && within(q.sourceLeft, q.sourceWidth, source.width) &&
+                      within(q.sourceTop, q.sourceHeight, source.height);
     return true;
 }
 

@@ -40,7 +40,6 @@ struct Avx2Lanes {
     static M Eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
     static M And(M a, M b) { return _mm256_and_pd(a, b); }
     static M Or(M a, M b) { return _mm256_or_pd(a, b); }
-    static M AndNot(M a, M b) { return _mm256_andnot_pd(a, b); }
     static D Blend(M mask, D a, D b) { return _mm256_blendv_pd(a, b, mask); }
     static int Bits(M mask) { return _mm256_movemask_pd(mask); }
     static M All() { return _mm256_castsi256_pd(_mm256_set1_epi32(-1)); }
@@ -51,14 +50,13 @@ struct Avx2Lanes {
         return _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(bits), lanes), lanes);
     }
     static I Trunc(D a) { return _mm256_cvttpd_epi32(a); }
+    static D Truncate(D a) { return _mm256_round_pd(a, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); }
     static D Widen(I a) { return _mm256_cvtepi32_pd(a); }
     static I ISet(int32_t v) { return _mm_set1_epi32(v); }
-    static I IAdd(I a, I b) { return _mm_add_epi32(a, b); }
     static IM IGt(I a, I b) { return _mm_cmpgt_epi32(a, b); }
-    static IM IEq(I a, I b) { return _mm_cmpeq_epi32(a, b); }
     static int32_t First(I a) { return _mm_cvtsi128_si32(a); }
     static IM IAnd(IM a, IM b) { return _mm_and_si128(a, b); }
-    static bool Covers(IM inner, IM wanted) { return _mm_testc_si128(inner, wanted) != 0; }
+    static I IKeep(I a, IM mask) { return _mm_and_si128(a, mask); }
     template <int kByte>
     static I Byte(I words)
     {
@@ -86,12 +84,23 @@ struct Avx2Lanes {
                                         reinterpret_cast<const int*>(source.pixels),
                                         Index(source, x, y), mask, 4);
     }
-    // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
-    static void Blocks(const SourceWords& source, I x, I y, IM wanted, I (&c)[4])
+    // Each lane's c00 and c10 as one 64-bit lane of `top`, c00 the low half, and its c01 and
+    // c11 likewise in `bottom`.
+    struct Blocks {
+        __m256i top;
+        __m256i bottom;
+    };
+    static __m256i Join(__m128i a, __m128i b, __m128i c, __m128i d)
     {
-        const __m128i index = _mm_and_si128(Index(source, x, y), wanted);
-        const int32_t at[4] = {_mm_cvtsi128_si32(index), _mm_extract_epi32(index, 1),
-                               _mm_extract_epi32(index, 2), _mm_extract_epi32(index, 3)};
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi64(a, b)),
+                                       _mm_unpacklo_epi64(c, d), 1);
+    }
+    static void StoreIndex(int32_t* at, I index)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), index);
+    }
+    static Blocks ReadBlocks(const SourceWords& source, const int32_t* at)
+    {
         __m128i top[4];
         __m128i bottom[4];
         for (int i = 0; i < 4; ++i) {
@@ -99,15 +108,26 @@ struct Avx2Lanes {
             top[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
             bottom[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + source.strideWords));
         }
-        // each pair holds c00, c10 (or c01, c11) of two lanes
-        const __m128 top01 = _mm_castsi128_ps(_mm_unpacklo_epi64(top[0], top[1]));
-        const __m128 top23 = _mm_castsi128_ps(_mm_unpacklo_epi64(top[2], top[3]));
-        const __m128 bottom01 = _mm_castsi128_ps(_mm_unpacklo_epi64(bottom[0], bottom[1]));
-        const __m128 bottom23 = _mm_castsi128_ps(_mm_unpacklo_epi64(bottom[2], bottom[3]));
-        c[0] = _mm_castps_si128(_mm_shuffle_ps(top01, top23, _MM_SHUFFLE(2, 0, 2, 0)));
-        c[1] = _mm_castps_si128(_mm_shuffle_ps(top01, top23, _MM_SHUFFLE(3, 1, 3, 1)));
-        c[2] = _mm_castps_si128(_mm_shuffle_ps(bottom01, bottom23, _MM_SHUFFLE(2, 0, 2, 0)));
-        c[3] = _mm_castps_si128(_mm_shuffle_ps(bottom01, bottom23, _MM_SHUFFLE(3, 1, 3, 1)));
+        return {Join(top[0], top[1], top[2], top[3]),
+                Join(bottom[0], bottom[1], bottom[2], bottom[3])};
+    }
+    // A byte v placed in the low bits of 2^52's significand: the double 2^52 + v, less 2^52
+    // exactly v.
+    template <int kByte, int kCorner>
+    static D Value(const Blocks& blocks)
+    {
+        constexpr char k = kByte + (kCorner % 2) * 4;
+        constexpr char z = -128;  // a clear byte
+        const __m256i pairs = kCorner < 2 ? blocks.top : blocks.bottom;
+        const __m256i byte = _mm256_shuffle_epi8(
+            pairs, _mm256_setr_epi8(k, z, z, z, z, z, z, z, k + 8, z, z, z, z, z, z, z, k, z, z, z,
+                                    z, z, z, z, k + 8, z, z, z, z, z, z, z));
+        const __m256i biased = _mm256_or_si256(byte, _mm256_set1_epi64x(0x4330000000000000));
+        return _mm256_sub_pd(_mm256_castsi256_pd(biased), _mm256_set1_pd(0x1p52));
+    }
+    static void StoreAll(uint32_t* at, I words)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), words);
     }
     static void Store(uint32_t* at, IM mask, I words)
     {

@@ -47,21 +47,22 @@ struct Avx512Lanes {
     static M Eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
     static M And(M a, M b) { return static_cast<M>(a & b); }
     static M Or(M a, M b) { return static_cast<M>(a | b); }
-    static M AndNot(M a, M b) { return static_cast<M>(~a & b); }
     static D Blend(M mask, D a, D b) { return _mm512_mask_blend_pd(mask, a, b); }
     static int Bits(M mask) { return mask; }
     static M All() { return 0xFF; }
     static M None() { return 0; }
     static IM MaskOfBits(int bits) { return static_cast<IM>(bits); }
     static I Trunc(D a) { return _mm512_cvttpd_epi32(a); }
+    static D Truncate(D a)
+    {
+        return _mm512_roundscale_pd(a, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    }
     static D Widen(I a) { return _mm512_cvtepi32_pd(a); }
     static I ISet(int32_t v) { return _mm256_set1_epi32(v); }
-    static I IAdd(I a, I b) { return _mm256_add_epi32(a, b); }
     static IM IGt(I a, I b) { return _mm256_cmpgt_epi32_mask(a, b); }
-    static IM IEq(I a, I b) { return _mm256_cmpeq_epi32_mask(a, b); }
     static int32_t First(I a) { return _mm_cvtsi128_si32(_mm256_castsi256_si128(a)); }
     static IM IAnd(IM a, IM b) { return static_cast<IM>(a & b); }
-    static bool Covers(IM inner, IM wanted) { return (wanted & ~inner & 0xFF) == 0; }
+    static I IKeep(I a, IM mask) { return _mm256_maskz_mov_epi32(mask, a); }
     template <int kByte>
     static I Byte(I words)
     {
@@ -89,18 +90,38 @@ struct Avx512Lanes {
         return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), mask, Index(source, x, y),
                                             source.pixels, 4);
     }
-    // Each wanted lane's c00 and c10 are one 64-bit word, and so are its c01 and c11.
-    static void Blocks(const SourceWords& source, I x, I y, IM wanted, I (&c)[4])
+    // Each lane's c00 and c10 as one 64-bit lane of `top`, c00 the low half, and its c01 and
+    // c11 likewise in `bottom`.
+    struct Blocks {
+        __m512i top;
+        __m512i bottom;
+    };
+    static void StoreIndex(int32_t* at, I index)
     {
-        const __m256i index = Index(source, x, y);
-        const __m512i top =
-            _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), wanted, index, source.pixels, 4);
-        const __m512i bottom = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), wanted, index,
-                                                           source.pixels + source.strideWords, 4);
-        c[0] = _mm512_cvtepi64_epi32(top);
-        c[1] = _mm512_cvtepi64_epi32(_mm512_srli_epi64(top, 32));
-        c[2] = _mm512_cvtepi64_epi32(bottom);
-        c[3] = _mm512_cvtepi64_epi32(_mm512_srli_epi64(bottom, 32));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), index);
+    }
+    static Blocks ReadBlocks(const SourceWords& source, const int32_t* at)
+    {
+        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        return {_mm512_i32gather_epi64(index, source.pixels, 4),
+                _mm512_i32gather_epi64(index, source.pixels + source.strideWords, 4)};
+    }
+    // A byte v placed in the low bits of 2^52's significand: the double 2^52 + v, less 2^52
+    // exactly v.
+    template <int kByte, int kCorner>
+    static D Value(const Blocks& blocks)
+    {
+        constexpr int kShift = 8 * kByte + 32 * (kCorner % 2);
+        const __m512i pairs = kCorner < 2 ? blocks.top : blocks.bottom;
+        const __m512i shifted = kShift == 0 ? pairs : _mm512_srli_epi64(pairs, kShift);
+        // (shifted & 0xFF) | the exponent of 2^52
+        const __m512i biased = _mm512_ternarylogic_epi64(
+            shifted, _mm512_set1_epi64(0xFF), _mm512_set1_epi64(0x4330000000000000), 0xEA);
+        return _mm512_sub_pd(_mm512_castsi512_pd(biased), _mm512_set1_pd(0x1p52));
+    }
+    static void StoreAll(uint32_t* at, I words)
+    {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), words);
     }
     static void Store(uint32_t* at, IM mask, I words) { _mm256_mask_storeu_epi32(at, mask, words); }
 };

@@ -37,7 +37,6 @@ struct Sse2Lanes {
     static M Eq(D a, D b) { return _mm_cmpeq_pd(a, b); }
     static M And(M a, M b) { return _mm_and_pd(a, b); }
     static M Or(M a, M b) { return _mm_or_pd(a, b); }
-    static M AndNot(M a, M b) { return _mm_andnot_pd(a, b); }
     static D Blend(M mask, D a, D b)
     {
         return _mm_or_pd(_mm_and_pd(mask, b), _mm_andnot_pd(mask, a));
@@ -51,17 +50,14 @@ struct Sse2Lanes {
         return _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(bits), lanes), lanes);
     }
     static I Trunc(D a) { return _mm_cvttpd_epi32(a); }
+    // SSE2 has no rounding instruction; the loop needs this only below 2^31 in size
+    static D Truncate(D a) { return _mm_cvtepi32_pd(_mm_cvttpd_epi32(a)); }
     static D Widen(I a) { return _mm_cvtepi32_pd(a); }
     static I ISet(int32_t v) { return _mm_set1_epi32(v); }
-    static I IAdd(I a, I b) { return _mm_add_epi32(a, b); }
     static IM IGt(I a, I b) { return _mm_cmpgt_epi32(a, b); }
-    static IM IEq(I a, I b) { return _mm_cmpeq_epi32(a, b); }
     static int32_t First(I a) { return _mm_cvtsi128_si32(a); }
     static IM IAnd(IM a, IM b) { return _mm_and_si128(a, b); }
-    static bool Covers(IM inner, IM wanted)
-    {
-        return _mm_movemask_epi8(_mm_andnot_si128(inner, wanted)) == 0;
-    }
+    static I IKeep(I a, IM mask) { return _mm_and_si128(a, mask); }
     template <int kByte>
     static I Byte(I words)
     {
@@ -88,18 +84,19 @@ struct Sse2Lanes {
         }
         return _mm_setr_epi32(static_cast<int32_t>(words[0]), static_cast<int32_t>(words[1]), 0, 0);
     }
-    // A lane not wanted reads the block at (0, 0), which exists whenever a wanted lane's does.
-    static void Blocks(const SourceWords& source, I x, I y, IM wanted, I (&c)[4])
+    // The four neighbours' words of each lane: c00, c10, c01, c11.
+    struct Blocks {
+        I c[4];
+    };
+    static void StoreIndex(int32_t* at, I index)
     {
-        alignas(16) int32_t xs[4];
-        alignas(16) int32_t ys[4];
-        alignas(16) int32_t ms[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
-        _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
-        _mm_store_si128(reinterpret_cast<__m128i*>(ms), wanted);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(at), index);
+    }
+    static Blocks ReadBlocks(const SourceWords& source, const int32_t* index)
+    {
         const ptrdiff_t stride = source.strideWords;
-        const uint32_t* p0 = source.pixels + (ms[0] ? ptrdiff_t(ys[0]) * stride + xs[0] : 0);
-        const uint32_t* p1 = source.pixels + (ms[1] ? ptrdiff_t(ys[1]) * stride + xs[1] : 0);
+        const uint32_t* p0 = source.pixels + index[0];
+        const uint32_t* p1 = source.pixels + index[1];
         // c00 and c10 of both lanes, then c01 and c11
         const __m128i top =
             _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
@@ -107,10 +104,19 @@ struct Sse2Lanes {
         const __m128i bottom =
             _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + stride)),
                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1 + stride)));
-        c[0] = _mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 2, 0));
-        c[1] = _mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 3, 1));
-        c[2] = _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 2, 0));
-        c[3] = _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 3, 1));
+        return {{_mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 2, 0)),
+                 _mm_shuffle_epi32(top, _MM_SHUFFLE(3, 1, 3, 1)),
+                 _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 2, 0)),
+                 _mm_shuffle_epi32(bottom, _MM_SHUFFLE(3, 1, 3, 1))}};
+    }
+    template <int kByte, int kCorner>
+    static D Value(const Blocks& blocks)
+    {
+        return Widen(Byte<kByte>(blocks.c[kCorner]));
+    }
+    static void StoreAll(uint32_t* at, I words)
+    {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(at), words);
     }
     static void Store(uint32_t* at, IM mask, I words)
     {
