@@ -4,6 +4,7 @@
 
 #include "app/editor_state.h"
 #include "app/scoped_win.h"
+#include "views/paint_clock_win.h"
 #include "views/paint_win.h"
 #include "views/view_math.h"
 #include "warp/gdiplus_pixels_win.h"
@@ -63,6 +64,7 @@ static void DrawMeshOverlays(Gdiplus::Graphics& graphics, const EditorState& e)
 void PaintResultPane(HWND pane)
 {
     EditorState& e = gEditor;
+    PaintClock clock;
     ScopedGetDC dc(pane);
     Gdiplus::Graphics window(dc);
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);  // for exports
@@ -79,7 +81,9 @@ void PaintResultPane(HWND pane)
     if (offscreen.GetLastStatus() != Gdiplus::Ok)
         return;
     Gdiplus::Graphics graphics(&offscreen);
+    clock.Mark(PaintPhase::Setup);
     graphics.Clear(Gdiplus::Color(e.resultClearColor));
+    clock.Mark(PaintPhase::Clear);
 
     if (e.backdropImage) {
         UINT w = e.backdropImage->GetWidth();
@@ -88,17 +92,21 @@ void PaintResultPane(HWND pane)
                            INT(h), Gdiplus::UnitPixel);
     }
     Gdiplus::ImageAttributes attributes;
+    clock.Mark(PaintPhase::Backdrop);
 
     // no warp while a stroke is drawn: its family holds one curve more than the grid
     if (e.sourceSelection.width >= 0 && e.columnCurves.size() >= 2 && e.rowCurves.size() >= 2 &&
         e.interactionMode != InteractionMode::Stroke)
         RenderWarpIntoBitmap(offscreen, e.sourcePixels, e);
+    clock.Mark(PaintPhase::Warp);
 
     DrawMeshOverlays(graphics, e);
     DrawOutlinedText(graphics, FormatZoomLabel(e.resultZoom).c_str(), 10, 10);
+    clock.Mark(PaintPhase::Overlays);
 
     // the sliver beyond the destination, under one zoomed pixel wide, is left unpainted
     Gdiplus::Rect destination(0, 0, ScaleLength(width, e.resultZoom),
                               ScaleLength(height, e.resultZoom));
     window.DrawImage(&offscreen, destination, 0, 0, width, height, Gdiplus::UnitPixel, &attributes);
+    clock.Mark(PaintPhase::Final);
 }
