@@ -17,6 +17,7 @@ void ReleaseEditorImages()
 void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image)
 {
     EditorState& e = gEditor;
+    MarkContentChanged(e);
     if (which == PaneImage::Backdrop) {
         e.backdropImage = std::move(image);
         return;

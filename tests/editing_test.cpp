@@ -9,11 +9,13 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <ostream>
 #include <string>
 
 #include "mesh/refine.h"
+#include "views/rubber_band.h"
 
 inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
 
@@ -718,6 +720,103 @@ TEST(MoveNode, SurvivesIndicesFromAForeignGrid)
     MoveNode(e, kMin, 0);  // dx = -(2^32 - 1)
     // k = 0: 2^31 * dx / (2^32 - 1) = -2^31 exactly; k = 1: -(2^31 + 1), saturated.
     EXPECT_EQ(e.rowCurves[0], (Curve{{kMin, 0}, {kMin, 0}}));
+}
+
+// ---- What ResultPane keeps between paints.
+
+// What its kept layers are composed from, besides the images: the grid and the curve counts
+// the warp reads, and the selection.
+struct LayerInputs {
+    NodeGrid grid;
+    size_t columns = 0;
+    size_t rows = 0;
+    SelectionRect selection;
+    friend bool operator==(const LayerInputs&, const LayerInputs&) = default;
+};
+
+LayerInputs InputsOf(const MeshEditState& e)
+{
+    return {e.nodeGrid, e.columnCurves.size(), e.rowCurves.size(), e.sourceSelection};
+}
+
+TEST(MarkContentChanged, FollowsEveryChangeTheKeptLayersWouldShow)
+{
+    struct Step {
+        const char* what;
+        std::function<void(MeshEditState&)> run;
+        bool marks;
+    };
+    const Step steps[] = {
+        // A stroke changes only what is drawn anew on every paint until it ends.
+        {"stroke begins",
+         [](MeshEditState& e) {
+             BeginStroke(e, Point{20, 5});
+         },
+         false},
+        {"stroke moves",
+         [](MeshEditState& e) {
+             ExtendStroke(e, Point{30, 95});
+         },
+         false},
+        {"stroke ends", [](MeshEditState& e) { EndStroke(e); }, true},
+        {"release outside a stroke", [](MeshEditState& e) { EndStroke(e); }, false},
+        {"right press on nothing",
+         [](MeshEditState& e) {
+             RightButtonDown(e, Point{500, 500});
+         },
+         false},
+        {"node picked",
+         [](MeshEditState& e) {
+             RightButtonDown(e, Point{50, 50});
+         },
+         false},
+        {"node dropped",
+         [](MeshEditState& e) {
+             RightButtonUp(e, Point{55, 52});
+         },
+         true},
+        {"release without a drag",
+         [](MeshEditState& e) {
+             RightButtonUp(e, Point{0, 0});
+         },
+         false},
+        // the label spot of the column curve starting at (0, 0)
+        {"curve deleted",
+         [](MeshEditState& e) {
+             RightButtonDown(e, Point{8, 8});
+         },
+         true},
+        {"refined", [](MeshEditState& e) { RefineMesh(e); }, true},
+        {"rubber band pressed",
+         [](MeshEditState& e) {
+             BeginRubberBand(e, Point{3, 4});
+         },
+         true},
+        {"rubber band moved",
+         [](MeshEditState& e) {
+             UpdateRubberBand(e, Point{40, 30});
+         },
+         true},
+        {"rubber band released",
+         [](MeshEditState& e) {
+             EndRubberBand(e, Point{41, 30});
+         },
+         true},
+        {"cleared", [](MeshEditState& e) { ClearMesh(e); }, true},
+    };
+    MeshEditState e = Mesh3x3();
+    e.sourceSelection = SelectionRect{0, 0, 10, 10};
+    for (const Step& step : steps) {
+        const LayerInputs before = InputsOf(e);
+        const uint64_t version = e.contentVersion;
+        step.run(e);
+        EXPECT_EQ(e.contentVersion != version, step.marks) << step.what;
+        if (e.interactionMode != InteractionMode::Stroke && !(InputsOf(e) == before)) {
+            EXPECT_NE(e.contentVersion, version) << step.what << " changed them unmarked";
+        }
+    }
+    EXPECT_EQ(e.interactionMode, InteractionMode::Idle);
+    EXPECT_TRUE(e.columnCurves.empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@ void BeginRubberBand(MeshEditState& e, Point p)
     e.sourceSelection.x = p.x;
     e.sourceSelection.y = p.y;
     e.interactionMode = InteractionMode::Selecting;
+    MarkContentChanged(e);
 }
 
 void UpdateRubberBand(MeshEditState& e, Point p)
@@ -15,6 +16,7 @@ void UpdateRubberBand(MeshEditState& e, Point p)
     // positions saturated from a far-out zoom can differ by more than int32 holds
     e.sourceSelection.width = SaturateToInt32(int64_t(p.x) - e.sourceSelection.x);
     e.sourceSelection.height = SaturateToInt32(int64_t(p.y) - e.sourceSelection.y);
+    MarkContentChanged(e);
 }
 
 bool EndRubberBand(MeshEditState& e, Point p)
