@@ -18,58 +18,6 @@ static void WriteText(const std::string& unixPath, const std::string& text)
     CloseHandle(f);
 }
 
-// ---- the program's own paint timings ---------------------------------------------------------------
-
-// One line per ResultPane paint in the file VORLIN_PAINT_TIMINGS names: microseconds of
-// setup, clear, backdrop, warp, reuse, overlays and the final draw, then the total.
-constexpr int kPaintPhases = 7;
-const char* const kPaintPhaseNames[kPaintPhases] = {"setup", "clear",    "backdrop", "warp",
-                                                    "reuse", "overlays", "final"};
-struct PaintLine {
-    double us[kPaintPhases + 1] = {};
-};
-
-static std::vector<PaintLine> ReadPaintLines()
-{
-    std::vector<PaintLine> lines;
-    const wchar_t* path = _wgetenv(L"VORLIN_PAINT_TIMINGS");
-    FILE* f = path ? _wfopen(path, L"rb") : nullptr;
-    if (!f)
-        return lines;
-    PaintLine line;
-    while (std::fscanf(f, "%lf %lf %lf %lf %lf %lf %lf %lf", &line.us[0], &line.us[1], &line.us[2],
-                       &line.us[3], &line.us[4], &line.us[5], &line.us[6], &line.us[7]) == 8)
-        lines.push_back(line);
-    std::fclose(f);
-    return lines;
-}
-
-static int64_t PaintFileSize()
-{
-    const wchar_t* path = _wgetenv(L"VORLIN_PAINT_TIMINGS");
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!path || !GetFileAttributesExW(path, GetFileExInfoStandard, &data))
-        return 0;
-    return (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// Waits, pumping, until the program has written `count` paint lines.
-static bool WaitForPaints(size_t count)
-{
-    double end = NowMs() + 60000;
-    int64_t size = -1;
-    while (NowMs() < end) {
-        int64_t now = PaintFileSize();
-        if (now != size) {
-            size = now;
-            if (ReadPaintLines().size() >= count)
-                return true;
-        }
-        Pump(1);
-    }
-    return Check(false, "no ResultPane paint within 60 s (is VORLIN_PAINT_TIMINGS set?)");
-}
-
 // Steps that each cause one ResultPane paint, timed from the step to the end of its paint,
 // with the program's phase times of those paints averaged.
 struct Series {
