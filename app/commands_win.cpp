@@ -27,7 +27,7 @@ static void PasteSource(HWND main)
     ClipboardPaste paste = PasteBitmapFromClipboard(main);
     if (!paste.found)
         return;
-    ReplacePaneImage(PaneImage::Source, std::move(paste.image));
+    ReplacePaneImage(PaneImage::Source, std::move(paste.image), std::move(paste.pixels));
     Repaint(e.sourcePane);
     Repaint(e.resultPane);
 }

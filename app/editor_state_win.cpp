@@ -9,12 +9,12 @@ EditorState gEditor;
 
 void ReleaseEditorImages()
 {
+    gEditor.sourceImage.reset();  // before the pixels it may draw from
     gEditor.sourcePixels = PixelImage{};
-    gEditor.sourceImage.reset();
     gEditor.backdropImage.reset();
 }
 
-void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image)
+void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image, PixelImage pixels)
 {
     EditorState& e = gEditor;
     MarkContentChanged(e);
@@ -22,7 +22,9 @@ void ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image)
         e.backdropImage = std::move(image);
         return;
     }
+    e.sourceImage.reset();  // before the pixels it may draw from
     e.sourcePixels = PixelImage{};
     e.sourceImage = std::move(image);
-    e.sourcePixels = CopyArgbPixels(e.sourceImage.get());
+    e.sourcePixels =
+        pixels.pixels.empty() ? CopyArgbPixels(e.sourceImage.get()) : std::move(pixels);
 }

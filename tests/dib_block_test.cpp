@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -73,6 +74,34 @@ TEST(CanvasFitsBitmap, BoundsTheStrideAndTheByteCount)
                 };
     for (const Case& c : cases)
         EXPECT_EQ(CanvasFitsBitmap(c.width, c.height), c.fits) << c.width << " x " << c.height;
+}
+
+// A 3 x 2 export (rows padded to 4 words in the lock): each opaque pixel names its
+// place, and the transparent ones carry colour the block must not show.
+TEST(WriteDibBlock, LaysTheRowsOutBottomUpBehindTheHeader)
+{
+    std::vector<uint32_t> words = {
+        0xFF102030u, 0x00FFFFFFu, 0xFF112233u, 0xDEADBEEFu,  // top row, then padding
+        0x00000000u, 0xFFA0B0C0u, 0x00123456u, 0xDEADBEEFu,
+    };
+    PixelBuffer image;
+    image.width = 3;
+    image.height = 2;
+    image.stride = 16;
+    image.pixels = words.data();
+    std::vector<uint8_t> block(*DibBlockSize(3, 2), 0xCC);
+    WriteDibBlock(image, block.data());
+
+    const std::array<uint8_t, 44> header = DibHeader(3, 2);
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), block.begin()));
+    const std::vector<uint8_t> rows(block.begin() + 44, block.end());
+    const std::vector<uint8_t> expected = {
+        0,    0,    0,    0,    0xC0, 0xB0,
+        0xA0, 0xFF, 0,    0,    0,    0,  // the bottom row first
+        0x30, 0x20, 0x10, 0xFF, 0,    0,
+        0,    0,    0x33, 0x22, 0x11, 0xFF,  // transparent is black
+    };
+    EXPECT_EQ(rows, expected);
 }
 
 }  // namespace

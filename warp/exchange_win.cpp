@@ -4,12 +4,12 @@
 
 #include <commdlg.h>
 
-#include <cstring>
 #include <cwchar>
 #include <new>
 
 #include "warp/dib_block.h"
 #include "warp/gdiplus_pixels_win.h"
+#include "warp/mesh_warp.h"
 
 namespace {
 
@@ -36,8 +36,9 @@ ClipboardPaste PasteBitmapFromClipboard(HWND owner)
     if (!bitmap)
         return paste;
     paste.found = true;
-    paste.image.reset(
-        new Gdiplus::Bitmap(bitmap, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE))));
+    if (!ReadBitmapHandle(bitmap, paste.pixels, paste.image))
+        paste.image.reset(
+            new Gdiplus::Bitmap(bitmap, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE))));
     return paste;
 }
 
@@ -56,61 +57,52 @@ std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const Pixe
     return target;
 }
 
-// The pixel rows of `bitmap` (width x height, 32-bit, bottom row first) into `rows`, which
-// holds exactly width * height * 4 bytes: GetDIBits is told that very shape.
-static void ReadDibRows(HBITMAP bitmap, const BITMAPINFO& info, void* rows)
+// The warp alone on a new transparent canvas in plain memory; empty when the canvas is too
+// large for an export bitmap or cannot be allocated.
+static PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
 {
-    BITMAPINFO request = info;  // GetDIBits may fill in fields; the block keeps its header
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return;
-    GetDIBits(dc, bitmap, 0, static_cast<UINT>(info.bmiHeader.biHeight), rows, &request,
-              DIB_RGB_COLORS);
-    DeleteDC(dc);
+    PixelImage target;
+    MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
+    if (!CanvasFitsBitmap(e.canvasWidth, e.canvasHeight) ||
+        !target.Allocate(uint32_t(e.canvasWidth), uint32_t(e.canvasHeight)))
+        return target;
+    RenderMeshWarp(source.Lock(), target.Lock(), e.nodeGrid, e.columnCurves.size(),
+                   e.rowCurves.size(), e.sourceSelection, 0);
+    return target;
 }
 
-// A movable global block holding the header and the rows; null when it cannot be had.
-static HGLOBAL MakeDibBlock(int32_t width, int32_t height, HBITMAP bitmap)
+// A movable global block laid out from the rendered pixels: the same bytes as the library's
+// conversion to a bitmap handle over black and reading its rows back, without that round
+// trip through a second and a third copy of the canvas. Null when it cannot be had.
+static HGLOBAL MakeDibBlock(const PixelImage& image)
 {
-    std::optional<uint64_t> size = DibBlockSize(width, height);
+    std::optional<uint64_t> size = DibBlockSize(int32_t(image.width), int32_t(image.height));
     if (!size || *size > SIZE_MAX)
         return nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(*size));
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(*size));
     if (!block)
         return nullptr;
-    auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+    auto* bytes = static_cast<uint8_t*>(GlobalLock(block));
     if (!bytes) {
         GlobalFree(block);
         return nullptr;
     }
-    std::array<uint8_t, kDibHeaderBytes> header = DibHeader(width, height);
-    std::memcpy(bytes, header.data(), header.size());
-    if (bitmap) {  // a failed conversion leaves the rows zero
-        BITMAPINFO info{};
-        std::memcpy(&info, header.data(), sizeof(info));
-        ReadDibRows(bitmap, info, bytes + kDibHeaderBytes);
-    }
+    WriteDibBlock(image.Lock(), bytes);
     GlobalUnlock(block);
     return block;
 }
 
 void CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& source)
 {
-    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, source);
-    if (!target)
-        return;  // the clipboard is not touched
-    int32_t width = e.canvasWidth;
-    int32_t height = e.canvasHeight;
-
+    HGLOBAL block = nullptr;
+    {
+        PixelImage target = RenderResultPixels(e, source);
+        if (target.pixels.empty())
+            return;  // the clipboard is not touched
+        block = MakeDibBlock(target);
+    }
     ScopedClipboard clipboard(owner);
     EmptyClipboard();
-    HBITMAP bitmap = nullptr;
-    // transparent pixels come out black
-    if (target->GetHBITMAP(Gdiplus::Color(0xFF000000), &bitmap) != Gdiplus::Ok)
-        bitmap = nullptr;
-    HGLOBAL block = MakeDibBlock(width, height, bitmap);
-    if (bitmap)
-        DeleteObject(bitmap);
     // From a successful SetClipboardData on the clipboard owns the block; a refused block
     // has no owner and is freed here. No block: the emptied clipboard stays empty.
     if (block && !SetClipboardData(CF_DIB, block))

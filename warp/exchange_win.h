@@ -21,6 +21,8 @@ struct ClipboardPaste {
     // The bitmap's pixels in a new image: an empty image (one that draws nothing) when
     // the conversion failed, null when not even the image object could be had.
     std::unique_ptr<Gdiplus::Bitmap> image;
+    // The same as ARGB pixels when the bitmap was read into both at once; empty otherwise.
+    PixelImage pixels;
 };
 ClipboardPaste PasteBitmapFromClipboard(HWND owner);
 

@@ -2,6 +2,7 @@
 #include "warp/gdiplus_pixels_win.h"
 
 #include <cstring>
+#include <utility>
 
 #include "warp/mesh_warp.h"
 
@@ -42,6 +43,47 @@ PixelImage CopyArgbPixels(Gdiplus::Bitmap* image)
     }
     image->UnlockBits(&data);
     return pixels;
+}
+
+// One GetDIBits of the whole bitmap, instead of the library's row by row into an image of
+// its own and a format conversion on every lock of that. The library makes a 32-bit RGB
+// image of a 32-bit handle, whose pixels a lock delivers opaque: so the alpha is set here.
+bool ReadBitmapHandle(HBITMAP bitmap, PixelImage& pixels, std::unique_ptr<Gdiplus::Bitmap>& image)
+{
+    BITMAP shape{};
+    if (GetObjectW(bitmap, sizeof shape, &shape) != sizeof shape || shape.bmBitsPixel != 32 ||
+        shape.bmWidth <= 0 || shape.bmHeight <= 0)
+        return false;
+    const uint32_t width = uint32_t(shape.bmWidth);
+    const uint32_t height = uint32_t(shape.bmHeight);
+    PixelImage read;
+    if (!read.Allocate(width, height))
+        return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = shape.bmWidth;
+    info.bmiHeader.biHeight = -shape.bmHeight;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc)
+        return false;
+    int rows = GetDIBits(dc, bitmap, 0, height, read.pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteDC(dc);
+    if (rows != shape.bmHeight)
+        return false;
+    for (uint32_t& word : read.pixels)
+        word |= 0xFF000000u;
+    // the image draws from the pixels' own memory, which a move of them keeps
+    std::unique_ptr<Gdiplus::Bitmap> view(
+        new Gdiplus::Bitmap(INT(width), INT(height), INT(width * 4), PixelFormat32bppRGB,
+                            reinterpret_cast<BYTE*>(read.pixels.data())));
+    if (view->GetLastStatus() != Gdiplus::Ok)
+        return false;
+    pixels = std::move(read);
+    image = std::move(view);
+    return true;
 }
 
 void RenderWarpIntoBitmap(Gdiplus::Bitmap& target, const PixelImage& source, const MeshEditState& e)

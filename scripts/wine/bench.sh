@@ -34,7 +34,7 @@ for i in "${!builds[@]}"; do
     labels+=("$label")
     [ -f "${builds[$i]}/vorlin.exe" ] || { echo "bench: ${builds[$i]}/vorlin.exe is missing"; exit 1; }
     export "VORLIN_BENCH_EXE_$label=$(wine_path "${builds[$i]}/vorlin.exe")"
-    echo "$label: ${builds[$i]} ($(git -C "${builds[$i]}/.." log -1 --format=%h 2>/dev/null || echo '?'))"
+    echo "$label: ${builds[$i]}"
 done
 export VORLIN_INPUT=$out/input VORLIN_BENCH_OUT=$out VORLIN_BENCH_LABELS="${labels[*]}"
 export VORLIN_BENCH_REPEATS=$repeats VORLIN_BENCH_ROUNDS=$rounds

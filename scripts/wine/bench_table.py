@@ -84,12 +84,12 @@ def main():
             blocks = {tuple(r.get(k) for k in keys) for label in labels for r in data[label]}
             print(f"clipboard blocks of the {scene} copy identical in every run: "
                   f"{'yes' if len(blocks) == 1 else 'NO'}")
-        for name in ("pane-zoom1.png", "pane-zoom1.1.png"):
+        for name in ("source-pane.png", "pane-zoom1.png", "pane-zoom1.1.png"):
             shots = set()
             for path in glob.glob(os.path.join(folder, "*-*", name)):
                 with open(path, "rb") as f:
                     shots.add(f.read())
-            print(f"ResultPane screens {name} identical in every run: "
+            print(f"screens {name} identical in every run: "
                   f"{'yes' if len(shots) == 1 else 'NO'}")
 
 
