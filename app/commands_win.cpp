@@ -24,6 +24,7 @@ void SetTranslucency(HWND main, bool on)
 static void PasteSource(HWND main)
 {
     EditorState& e = gEditor;
+    ScopedWaitCursor wait;
     ClipboardPaste paste = PasteBitmapFromClipboard(main);
     if (!paste.found)
         return;
@@ -37,7 +38,11 @@ void RunCommand(HWND main, Command command)
     EditorState& e = gEditor;
     switch (command) {
     case Command::None: break;
-    case Command::CopyResult: CopyResultToClipboard(main, e, e.sourcePixels); break;
+    case Command::CopyResult: {
+        ScopedWaitCursor wait;
+        CopyResultToClipboard(main, e, e.sourcePixels);
+        break;
+    }
     case Command::ClearMesh:
         ClearMesh(e);
         // the panes are windows of their own, so they are invalidated along with MainWindow
@@ -53,10 +58,12 @@ void RunCommand(HWND main, Command command)
     case Command::SaveResult: SaveResultAsPng(e, e.sourcePixels); break;
     case Command::RowsFamily: e.activeFamily = CurveFamily::Rows; break;
     case Command::PasteSource: PasteSource(main); break;
-    case Command::RefineMesh:
+    case Command::RefineMesh: {
+        ScopedWaitCursor wait;
         RefineMesh(e);  // a mesh too large to refine stays as it was
         Repaint(e.resultPane);
         break;
+    }
     case Command::About: MessageBoxW(main, kAboutText, kAboutCaption, MB_OK); break;
     case Command::Exit: DestroyWindow(main); break;
     }

@@ -1,4 +1,5 @@
-// Scope guards for Win32 handles that are released where they were got, on every path.
+// Scope guards for Win32 handles that are released where they were got, on every path, and
+// for the wait cursor.
 #pragma once
 
 #ifndef NOMINMAX
@@ -38,6 +39,19 @@ private:
     HWND hwnd_;
     PAINTSTRUCT ps_{};
     HDC dc_;
+};
+
+// The wait cursor while a command that can take seconds runs, the cursor before it again
+// afterwards. No message is handled in between, so nothing sets another cursor.
+class ScopedWaitCursor {
+public:
+    ScopedWaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~ScopedWaitCursor() { SetCursor(previous_); }
+    ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+    ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
 };
 
 // Invalidates the whole client area without erasing.

@@ -4,6 +4,8 @@
 
 #include <commdlg.h>
 
+#include "app/scoped_win.h"
+
 #include <cwchar>
 #include <new>
 
@@ -133,7 +135,11 @@ bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid)
 void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
 {
     // rendered before the dialog: what happens while it is open does not change the image
-    std::unique_ptr<Gdiplus::Bitmap> target = RenderResultBitmap(e, source);
+    std::unique_ptr<Gdiplus::Bitmap> target;
+    {
+        ScopedWaitCursor wait;
+        target = RenderResultBitmap(e, source);
+    }
     if (!target)
         return;
 
@@ -155,5 +161,6 @@ void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
     if (!FindEncoderClsid(L"image/png", png))
         return;
     // the path exactly as returned; a failure stays in the status
+    ScopedWaitCursor wait;
     target->Save(path, &png, nullptr);
 }

@@ -1,7 +1,7 @@
 // The exchange in-process: a clipboard bitmap pasted and the result copied through the
 // command layer, each compared bit for bit with the plain way through the imaging library
-// kept here. The clipboard's owner is a window of this test, which renders the bitmap when
-// the paste asks for it.
+// kept here, and the wait cursor shown while each runs. The clipboard's owner is a window of
+// this test, so the program's clipboard calls reach it in the middle of each command.
 //   vorlin_exchange_test.exe
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -24,11 +24,17 @@
 namespace {
 
 HBITMAP gPromised = nullptr;  // handed over when the paste asks for the delayed bitmap
+HCURSOR gCursorInside = nullptr;
+
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_RENDERFORMAT:  // the paste reads the bitmap
+        gCursorInside = GetCursor();
         SetClipboardData(CF_BITMAP, gPromised);
+        return 0;
+    case WM_DESTROYCLIPBOARD:  // the copy empties the clipboard
+        gCursorInside = GetCursor();
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -75,6 +81,7 @@ int wmain()
     RegisterClassW(&owner);
     HWND clipboardOwner = CreateWindowExW(0, owner.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr,
                                           nullptr, instance, nullptr);
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
     EditorState& e = gEditor;
 
     // 61 x 47 pixels whose fourth byte is not 0xFF everywhere: a lock reads them opaque.
@@ -86,7 +93,10 @@ int wmain()
     EmptyClipboard();
     SetClipboardData(CF_BITMAP, nullptr);  // rendered when asked for
     CloseClipboard();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     RunCommand(main, Command::PasteSource);
+    Expect(gCursorInside == wait, "the wait cursor shows while the paste reads the bitmap");
+    Expect(GetCursor() != wait, "the cursor is given back after the paste");
 
     OpenClipboard(clipboardOwner);
     auto handle = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
@@ -105,7 +115,10 @@ int wmain()
     e.rowCurves = {Curve{{0, 2}, {70, 5}}, Curve{{1, 38}, {66, 42}}};
     RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
     e.sourceSelection = SelectionRect{3, 2, 50, 40};
+    gCursorInside = nullptr;
     RunCommand(main, Command::CopyResult);
+    Expect(gCursorInside == wait, "the wait cursor shows while the copy runs");
+    Expect(GetCursor() != wait, "the cursor is given back after the copy");
     std::vector<uint8_t> copied;
     OpenClipboard(clipboardOwner);
     if (HANDLE h = GetClipboardData(CF_DIB)) {
