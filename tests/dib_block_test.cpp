@@ -76,32 +76,44 @@ TEST(CanvasFitsBitmap, BoundsTheStrideAndTheByteCount)
         EXPECT_EQ(CanvasFitsBitmap(c.width, c.height), c.fits) << c.width << " x " << c.height;
 }
 
-// A 3 x 2 export (rows padded to 4 words in the lock): each opaque pixel names its
-// place, and the transparent ones carry colour the block must not show.
-TEST(WriteDibBlock, LaysTheRowsOutBottomUpBehindTheHeader)
+// An export rendered straight into a block, top row first, and turned into the clipboard
+// block: each opaque pixel names its place, and the transparent ones carry colour the block
+// must not show. Three rows as well as two: the middle row stays where it is.
+TEST(FinishDibBlock, TurnsTheRenderedRowsBottomUpBehindTheHeader)
 {
-    std::vector<uint32_t> words = {
-        0xFF102030u, 0x00FFFFFFu, 0xFF112233u, 0xDEADBEEFu,  // top row, then padding
-        0x00000000u, 0xFFA0B0C0u, 0x00123456u, 0xDEADBEEFu,
+    struct Case {
+        int32_t width, height;
+        std::vector<uint32_t> rendered;  // top row first
+        std::vector<uint8_t> rows;       // what the block holds after the header
     };
-    PixelBuffer image;
-    image.width = 3;
-    image.height = 2;
-    image.stride = 16;
-    image.pixels = words.data();
-    std::vector<uint8_t> block(*DibBlockSize(3, 2), 0xCC);
-    WriteDibBlock(image, block.data());
+    const Case cases[] = {
+        {3,
+         2,
+         {0xFF102030u, 0x00FFFFFFu, 0xFF112233u, 0x00000000u, 0xFFA0B0C0u, 0x00123456u},
+         {0,    0,    0,    0,    0xC0, 0xB0,
+          0xA0, 0xFF, 0,    0,    0,    0,  // the bottom row first
+          0x30, 0x20, 0x10, 0xFF, 0,    0,
+          0,    0,    0x33, 0x22, 0x11, 0xFF}},  // transparent is black
+        {1,
+         3,
+         {0xFF010203u, 0x00ABCDEFu, 0xFFFFFFFEu},
+         {0xFE, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0x03, 0x02, 0x01, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> block(*DibBlockSize(c.width, c.height), 0xCC);
+        const PixelBuffer pixels = DibBlockPixels(block.data(), c.width, c.height);
+        ASSERT_EQ(pixels.width, uint32_t(c.width));
+        ASSERT_EQ(pixels.height, uint32_t(c.height));
+        for (uint32_t y = 0; y < pixels.height; ++y)
+            for (uint32_t x = 0; x < pixels.width; ++x)
+                pixels.Row(y)[x] = c.rendered[y * pixels.width + x];
+        FinishDibBlock(block.data(), c.width, c.height);
 
-    const std::array<uint8_t, 44> header = DibHeader(3, 2);
-    EXPECT_TRUE(std::equal(header.begin(), header.end(), block.begin()));
-    const std::vector<uint8_t> rows(block.begin() + 44, block.end());
-    const std::vector<uint8_t> expected = {
-        0,    0,    0,    0,    0xC0, 0xB0,
-        0xA0, 0xFF, 0,    0,    0,    0,  // the bottom row first
-        0x30, 0x20, 0x10, 0xFF, 0,    0,
-        0,    0,    0x33, 0x22, 0x11, 0xFF,  // transparent is black
-    };
-    EXPECT_EQ(rows, expected);
+        const std::array<uint8_t, 44> header = DibHeader(c.width, c.height);
+        EXPECT_TRUE(std::equal(header.begin(), header.end(), block.begin()));
+        EXPECT_EQ(std::vector<uint8_t>(block.begin() + 44, block.end()), c.rows)
+            << c.width << " x " << c.height;
+    }
 }
 
 }  // namespace

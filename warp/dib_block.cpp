@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 
+// Pixel words stored as they are give blue, green, red, alpha in that byte order.
 static_assert(std::endian::native == std::endian::little, "the block's words are little-endian");
 
 bool CanvasFitsBitmap(int32_t width, int32_t height)
@@ -39,18 +40,36 @@ std::array<uint8_t, kDibHeaderBytes> DibHeader(int32_t width, int32_t height)
     return bytes;
 }
 
-void WriteDibBlock(const PixelBuffer& image, uint8_t* block)
+PixelBuffer DibBlockPixels(uint8_t* block, int32_t width, int32_t height)
 {
-    const std::array<uint8_t, kDibHeaderBytes> header =
-        DibHeader(int32_t(image.width), int32_t(image.height));
-    std::memcpy(block, header.data(), header.size());
-    const size_t rowBytes = size_t(image.width) * 4;
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint32_t* from = image.Row(y);
-        uint8_t* to = block + kDibHeaderBytes + size_t(image.height - 1 - y) * rowBytes;
-        for (uint32_t x = 0; x < image.width; ++x) {
-            const uint32_t word = (from[x] >> 24) == 0 ? 0 : from[x];
-            std::memcpy(to + size_t(x) * 4, &word, 4);
-        }
+    PixelBuffer buffer;
+    buffer.width = uint32_t(width);
+    buffer.height = uint32_t(height);
+    buffer.stride = width * 4;
+    buffer.pixels = block + kDibHeaderBytes;
+    return buffer;
+}
+
+// Transparent pixels become 0 while the rows are swapped end for end, in one pass.
+static void SwapRows(uint32_t* a, uint32_t* b, size_t width)
+{
+    for (size_t x = 0; x < width; ++x) {
+        const uint32_t top = a[x];
+        const uint32_t bottom = b[x];
+        a[x] = (bottom >> 24) == 0 ? 0 : bottom;
+        b[x] = (top >> 24) == 0 ? 0 : top;
     }
+}
+
+void FinishDibBlock(uint8_t* block, int32_t width, int32_t height)
+{
+    const PixelBuffer rows = DibBlockPixels(block, width, height);
+    for (uint32_t y = 0; y < rows.height - 1 - y; ++y)
+        SwapRows(rows.Row(y), rows.Row(rows.height - 1 - y), rows.width);
+    if (rows.height % 2 == 1) {  // the middle row stays where it is
+        uint32_t* middle = rows.Row(rows.height / 2);
+        SwapRows(middle, middle, rows.width);
+    }
+    const std::array<uint8_t, kDibHeaderBytes> header = DibHeader(width, height);
+    std::memcpy(block, header.data(), header.size());
 }

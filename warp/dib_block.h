@@ -21,9 +21,13 @@ std::optional<uint64_t> DibBlockSize(int32_t width, int32_t height);
 // The 44 header bytes, little-endian: biSize 40, width, height (positive: bottom row
 // first), 1 plane, 32 bits, BI_RGB, every other field and the colour entry 0.
 std::array<uint8_t, kDibHeaderBytes> DibHeader(int32_t width, int32_t height);
-// The whole block for `image` (its lock usable): DibHeader, then the rows from the bottom one
-// up, each pixel blue, green, red, alpha. A transparent pixel comes out all zero, black, as
-// the library's conversion over a black background gives it; an opaque one as it is. (The
-// export holds nothing else: the warp writes opaque pixels only.) `block` holds
-// DibBlockSize(width, height) bytes.
-void WriteDibBlock(const PixelBuffer& image, uint8_t* block);
+// The pixel rows of a block of DibBlockSize(width, height) bytes as a buffer whose top row
+// comes first, for the warp to render the export straight into (sides as DibBlockSize
+// accepts them, the row stride within int32).
+PixelBuffer DibBlockPixels(uint8_t* block, int32_t width, int32_t height);
+// Makes the clipboard block of one whose pixels were rendered through DibBlockPixels:
+// DibHeader, then the rows from the bottom one up, each pixel blue, green, red, alpha. A
+// transparent pixel comes out all zero, black, as the library's conversion over a black
+// background gives it; an opaque one as it is. (The export holds nothing else: the warp
+// writes opaque pixels only.)
+void FinishDibBlock(uint8_t* block, int32_t width, int32_t height);

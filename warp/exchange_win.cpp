@@ -59,29 +59,21 @@ std::unique_ptr<Gdiplus::Bitmap> RenderResultBitmap(MeshEditState& e, const Pixe
     return target;
 }
 
-// The warp alone on a new transparent canvas in plain memory; empty when the canvas is too
-// large for an export bitmap or cannot be allocated.
-static PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
+// The warp rendered straight into a new movable global block, which is then laid out as the
+// clipboard block: the same bytes as the library's conversion of a rendered bitmap to a
+// handle over black and the read of its rows, without that round trip through two more
+// copies of the canvas. Null when the canvas is too large for an export bitmap or the block
+// cannot be had.
+static HGLOBAL RenderDibBlock(MeshEditState& e, const PixelImage& source)
 {
-    PixelImage target;
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
-    if (!CanvasFitsBitmap(e.canvasWidth, e.canvasHeight) ||
-        !target.Allocate(uint32_t(e.canvasWidth), uint32_t(e.canvasHeight)))
-        return target;
-    RenderMeshWarp(source.Lock(), target.Lock(), e.nodeGrid, e.columnCurves.size(),
-                   e.rowCurves.size(), e.sourceSelection, 0);
-    return target;
-}
-
-// A movable global block laid out from the rendered pixels: the same bytes as the library's
-// conversion to a bitmap handle over black and reading its rows back, without that round
-// trip through a second and a third copy of the canvas. Null when it cannot be had.
-static HGLOBAL MakeDibBlock(const PixelImage& image)
-{
-    std::optional<uint64_t> size = DibBlockSize(int32_t(image.width), int32_t(image.height));
-    if (!size || *size > SIZE_MAX)
+    const int32_t width = e.canvasWidth;
+    const int32_t height = e.canvasHeight;
+    std::optional<uint64_t> size = DibBlockSize(width, height);
+    if (!CanvasFitsBitmap(width, height) || !size || *size > SIZE_MAX)
         return nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(*size));
+    // zero-filled: every pixel the warp does not write stays transparent
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(*size));
     if (!block)
         return nullptr;
     auto* bytes = static_cast<uint8_t*>(GlobalLock(block));
@@ -89,25 +81,23 @@ static HGLOBAL MakeDibBlock(const PixelImage& image)
         GlobalFree(block);
         return nullptr;
     }
-    WriteDibBlock(image.Lock(), bytes);
+    RenderMeshWarp(source.Lock(), DibBlockPixels(bytes, width, height), e.nodeGrid,
+                   e.columnCurves.size(), e.rowCurves.size(), e.sourceSelection, 0);
+    FinishDibBlock(bytes, width, height);
     GlobalUnlock(block);
     return block;
 }
 
 void CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& source)
 {
-    HGLOBAL block = nullptr;
-    {
-        PixelImage target = RenderResultPixels(e, source);
-        if (target.pixels.empty())
-            return;  // the clipboard is not touched
-        block = MakeDibBlock(target);
-    }
+    HGLOBAL block = RenderDibBlock(e, source);
+    if (!block)
+        return;  // the clipboard is not touched
     ScopedClipboard clipboard(owner);
     EmptyClipboard();
     // From a successful SetClipboardData on the clipboard owns the block; a refused block
-    // has no owner and is freed here. No block: the emptied clipboard stays empty.
-    if (block && !SetClipboardData(CF_DIB, block))
+    // has no owner and is freed here.
+    if (!SetClipboardData(CF_DIB, block))
         GlobalFree(block);
 }
 
