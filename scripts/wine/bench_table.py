@@ -51,7 +51,7 @@ def main():
         print(f"{title:<44}{text}  {unit}")
 
     rounds = min(len(r) for r in data.values())
-    print(f"\nmedians of {rounds} round(s); figures in ms\n")
+    print(f"\nmedians of {rounds} round(s) of the averages of each run; figures in ms\n")
     print(f"{'':<44}" + "".join(f"{label:>11}" for label in labels) +
           ("    after/before" if len(labels) == 2 else ""))
     row("paste of the 4000x3000 source (key V)", "paste.ms", digits=0)
@@ -65,7 +65,7 @@ def main():
     for key, (title, layout) in panes.items():
         size = f"{int(first[layout + '.width'])}x{int(first[layout + '.height'])}"
         print()
-        row(f"{title}, pane {size}", key + ".median")
+        row(f"{title}, pane {size}", key + ".mean")
         for phase in PHASES:
             row(f"  {phase}", f"{key}.{phase}")
     print()

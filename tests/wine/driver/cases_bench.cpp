@@ -19,7 +19,8 @@ static void WriteText(const std::string& unixPath, const std::string& text)
 }
 
 // Steps that each cause one ResultPane paint, timed from the step to the end of its paint,
-// with the program's phase times of those paints averaged.
+// with the program's phase times of those paints averaged. The average of the steps goes
+// first: the notches alternate between two kinds of paint, which a median would not weigh.
 struct Series {
     std::vector<double> ms;
     double phaseUs[kPaintPhases + 1] = {};
@@ -64,6 +65,10 @@ static void ReportSeries(const std::string& key, const Series& s)
 {
     std::vector<double> sorted = s.ms;
     std::sort(sorted.begin(), sorted.end());
+    double total = 0;
+    for (double ms : sorted)
+        total += ms;
+    Result(key + ".mean", sorted.empty() ? 0 : total / double(sorted.size()));
     Result(key + ".median", sorted.empty() ? 0 : sorted[sorted.size() / 2]);
     Result(key + ".paints", double(s.paints));
     double named = 0;
