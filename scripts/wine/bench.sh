@@ -3,13 +3,14 @@
 # Wine, for one build or for two side by side (before and after a change, run in turn in
 # one session on one machine, so that both see the same load).
 #   scripts/wine/bench.sh BUILD-WIN [OTHER-BUILD-WIN] [REPEATS] [ROUNDS]
-# Each round starts the program of every build once: a 4000 x 3000 source pasted (key V), a
-# 1920 x 1080 backdrop dropped on ResultPane and a 17 x 17 mesh on a 1920 x 1080 canvas;
-# REPEATS (default 20) repaints each on expose, on wheel notches and during a stroke, then
-# expose repaints with ResultPane filling the window, and the copy (key C) of that canvas
-# and of the same mesh stretched to 100 megapixels. The program writes the phases of every
-# paint (VORLIN_PAINT_TIMINGS). After each round vorlin-render.exe renders the same two
-# canvases, for the copy's ratio to the render. Figures are medians over ROUNDS (default 2).
+# Each round starts the program of every build once: a 4000 x 3000 source pasted (key V,
+# three times), a 1920 x 1080 backdrop dropped on ResultPane and a 17 x 17 mesh on a
+# 1920 x 1080 canvas; REPEATS (default 20) repaints each on expose, on wheel notches and
+# during a stroke, then expose repaints with ResultPane filling the window, and the copy
+# (key C) of that canvas (five times) and of the same mesh stretched to 100 megapixels. The
+# program writes the phases of every paint (VORLIN_PAINT_TIMINGS). After each round
+# vorlin-render.exe renders the same canvases (the small one three times), for the copy's
+# ratio to the render. Figures are medians over ROUNDS (default 2) of each run's averages.
 # The driver, vorlin-render.exe and the Wine prefix are taken from the last build named.
 # Runs in its own X server and a 2048 x 1280 Wine desktop, large enough for ResultPane to
 # show the whole canvas; leaves everything in LAST-BUILD/wine-bench/ and prints a table.
@@ -58,11 +59,12 @@ timeout -k 10 7200 xvfb-run -a -s "-screen 0 2048x1280x24" bash -c '
             for i in $(seq 1 3000); do [ -s "$run/bench.txt" ] && break; sleep 1; done
             sleep 2
         done
-        for scene in 1080 100mp; do
+        for scene in 1080 1080 1080 100mp; do
+            out=$VORLIN_BENCH_OUT/render-$scene-$round
+            while [ -e "$out.txt" ]; do out=$out+; done
             VORLIN_RENDER_TIMINGS=1 timeout -k 5 900 wine "$VORLIN_BENCH_RENDER" \
                 "$(winepath -w "$scenes/bench-$scene.scene.json")" \
-                --png "$(winepath -w "$scenes/render-$scene.png")" \
-                > "$VORLIN_BENCH_OUT/render-$scene-$round.txt" 2>&1
+                --png "$(winepath -w "$scenes/render-$scene.png")" > "$out.txt" 2>&1
             rm -f "$scenes/render-$scene.png"
         done
     done' _ "$here" > "$out/log.txt" 2>&1

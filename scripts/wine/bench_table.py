@@ -55,6 +55,7 @@ def main():
     print(f"{'':<44}" + "".join(f"{label:>11}" for label in labels) +
           ("    after/before" if len(labels) == 2 else ""))
     row("paste of the 4000x3000 source (key V)", "paste.ms", digits=0)
+    row("  and until both panes have painted it", "paste-shown.ms", digits=0)
     first = data[labels[0]][0]
     panes = {
         "expose": ("expose repaint", "stacked"),

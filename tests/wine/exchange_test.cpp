@@ -95,20 +95,18 @@ int wmain()
     CloseClipboard();
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     RunCommand(main, Command::PasteSource);
-    Expect(gCursorInside == wait, "the wait cursor shows while the paste reads the bitmap");
-    Expect(GetCursor() != wait, "the cursor is given back after the paste");
+    Expect(gCursorInside == wait && GetCursor() != wait,
+           "the wait cursor shows while the paste reads the bitmap, and only then");
 
     OpenClipboard(clipboardOwner);
     auto handle = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     Gdiplus::Bitmap plain(handle, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)));
     CloseClipboard();
     PixelImage plainPixels = CopyArgbPixels(&plain);
-    Expect(plainPixels.width == 61 && e.sourcePixels.pixels == plainPixels.pixels,
-           "the pasted pixels are those of the library's image of the bitmap");
-    Gdiplus::PixelFormat format = plain.GetPixelFormat();
-    Expect(e.sourceImage && e.sourceImage->GetPixelFormat() == format &&
+    Expect(plainPixels.width == 61 && e.sourcePixels.pixels == plainPixels.pixels &&
+               e.sourceImage && e.sourceImage->GetPixelFormat() == plain.GetPixelFormat() &&
                CopyArgbPixels(e.sourceImage.get()).pixels == plainPixels.pixels,
-           "SourceImage is the library's image of the bitmap");
+           "the pasted pixels and SourceImage are those of the library's image of the bitmap");
 
     // Two bent columns and rows over a 72 x 47 canvas, with pixels outside every cell.
     e.columnCurves = {Curve{{2, 1}, {3, 40}}, Curve{{60, 0}, {55, 45}}};
@@ -117,8 +115,8 @@ int wmain()
     e.sourceSelection = SelectionRect{3, 2, 50, 40};
     gCursorInside = nullptr;
     RunCommand(main, Command::CopyResult);
-    Expect(gCursorInside == wait, "the wait cursor shows while the copy runs");
-    Expect(GetCursor() != wait, "the cursor is given back after the copy");
+    Expect(gCursorInside == wait && GetCursor() != wait,
+           "the wait cursor shows while the copy runs, and only then");
     std::vector<uint8_t> copied;
     OpenClipboard(clipboardOwner);
     if (HANDLE h = GetClipboardData(CF_DIB)) {

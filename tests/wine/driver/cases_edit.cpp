@@ -441,11 +441,12 @@ int CasePaintLayers()
             first[k] = CaptureClient(app.result, false);
             std::vector<PaintLine> lines = ReadPaintLines();
             CHECK(lines.size() == have + 1 && lines.back().Composed(),
-                  "%s: %zu paints after marking the rectangle, the last %s", what,
-                  lines.size() - have, lines.back().Composed() ? "composed" : "reused");
+                  "%s: %zu paints after marking the rectangle, not one that composed", what,
+                  lines.size() - have);
             auto reusedPaint = [&](const char* when) {
                 Image pane = CaptureClient(app.result);
-                CHECK(!ReadPaintLines().back().Composed(),
+                lines = ReadPaintLines();
+                CHECK(!lines.empty() && !lines.back().Composed(),
                       "%s: %s, the repaint composed anew instead of reusing what was kept", what,
                       when);
                 return pane;
