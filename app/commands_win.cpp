@@ -4,6 +4,7 @@
 #include "app/windows_win.h"
 #include "mesh/refine.h"
 #include "warp/exchange_win.h"
+#include "warp/wait_cursor_win.h"
 
 #include <utility>
 
@@ -25,7 +26,10 @@ void SetTranslucency(HWND main, bool on)
 static void PasteSource(HWND main)
 {
     EditorState& e = gEditor;
-    if (!ReplacePaneImage(PaneImage::Source, PasteImageFromClipboard(main)))
+    ScopedWaitCursor wait;
+    PastedImage pasted = PasteImageFromClipboard(main);
+    if (!pasted.image ||
+        !ReplacePaneImage(PaneImage::Source, std::move(pasted.image), std::move(pasted.pixels)))
         return;
     Repaint(e.sourcePane);
     Repaint(e.resultPane);
@@ -67,7 +71,11 @@ void RunCommand(HWND main, Command command)
         EndPendingInteraction();
     switch (command) {
     case Command::None: break;
-    case Command::CopyResult: CopyResult(main); break;
+    case Command::CopyResult: {
+        ScopedWaitCursor wait;
+        CopyResult(main);
+        break;
+    }
     case Command::ClearMesh:
         BeginEditStep(EditKind::Mesh);
         ClearMesh(e);
@@ -85,11 +93,13 @@ void RunCommand(HWND main, Command command)
     case Command::SaveResult: SaveResultAsPng(e, e.sourcePixels); break;
     case Command::RowsFamily: e.activeFamily = CurveFamily::Rows; break;
     case Command::PasteSource: PasteSource(main); break;
-    case Command::RefineMesh:
+    case Command::RefineMesh: {
+        ScopedWaitCursor wait;
         RefineMeshRecorded(e.history, e);  // a mesh too large to refine stays as it was
         RefreshEditMenu();
         Repaint(e.resultPane);
         break;
+    }
     case Command::About: MessageBoxW(main, kAboutText, kAboutCaption, MB_OK); break;
     case Command::Exit: DestroyWindow(main); break;
     case Command::Undo: UndoEdit(); break;

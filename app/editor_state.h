@@ -22,6 +22,8 @@
 struct EditorState : MeshEditState {
     LayoutMode layoutMode = LayoutMode::Stacked;
     float sourceZoom = 1.0f;
+    // A pasted bitmap's image draws from sourcePixels' memory: the two are replaced
+    // together, the image first, through ReplacePaneImage.
     std::unique_ptr<Gdiplus::Bitmap> sourceImage;    // none until a drop or a paste
     PixelImage sourcePixels;                         // sourceImage as ARGB, empty when it has none
     std::unique_ptr<Gdiplus::Bitmap> backdropImage;  // none until a drop on ResultPane
@@ -48,7 +50,9 @@ void ReleaseEditorImages();
 
 // The image each picture pane shows: SourceImage in SourcePane, BackdropImage in ResultPane.
 enum class PaneImage { Source, Backdrop };
-// Makes `image` (a whole one) the pane's image, destroying the one it replaces; SourceImage
-// is converted once into the ARGB pixels the warp reads, and when that conversion fails
-// nothing changes (false). Nothing is repainted.
-bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image);
+// Makes `image` (a whole one) the pane's image, destroying the one it replaces. SourceImage
+// comes with the ARGB pixels the warp reads (the image may draw from them), or is converted
+// once into them when `pixels` is empty; when that conversion fails nothing changes (false).
+// Nothing is repainted.
+bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image,
+                      PixelImage pixels = {});

@@ -10,21 +10,23 @@ EditorState gEditor;
 void ReleaseEditorImages()
 {
     gEditor.history.Clear();
+    gEditor.sourceImage.reset();  // before the pixels it may draw from
     gEditor.sourcePixels = PixelImage{};
-    gEditor.sourceImage.reset();
     gEditor.backdropImage.reset();
 }
 
-bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image)
+bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image, PixelImage pixels)
 {
     EditorState& e = gEditor;
+    MarkContentChanged(e);
     if (which == PaneImage::Backdrop) {
         e.backdropImage = std::move(image);
         return true;
     }
     // The warp's copy is made before anything is replaced: an image that cannot have one
-    // leaves the source as it was.
-    PixelImage pixels = CopyArgbPixels(image.get());
+    // leaves the source as it was. The old image goes before the pixels it may draw from.
+    if (pixels.pixels.empty())
+        pixels = CopyArgbPixels(image.get());
     if (pixels.pixels.empty())
         return false;
     e.sourceImage = std::move(image);

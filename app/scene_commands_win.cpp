@@ -20,6 +20,7 @@
 #include "scene/scene_file.h"
 #include "scene/scene_save.h"
 #include "warp/gdiplus_pixels_win.h"
+#include "warp/wait_cursor_win.h"
 
 namespace {
 
@@ -155,6 +156,7 @@ void TakeScene(OpenedScene& opened)
     e.rowCurves.swap(opened.state.rowCurves);
     e.nodeGrid.swap(opened.state.nodeGrid);
     e.activeFamily = opened.state.activeFamily;
+    MarkContentChanged(e);
     e.history.Commit(e, std::move(opened.images));
     RefreshEditMenu();
     ShowStep(EditKind::Scene);
@@ -186,12 +188,15 @@ bool ReadScene(HWND main, const std::wstring& path, Scene& scene)
 void OpenScene(HWND main, const Scene& scene, const std::wstring& path)
 {
     OpenedScene opened;
-    try {
-        opened = Prepare(scene, std::filesystem::path(path));
-    } catch (const std::system_error&) {  // an image name that has no UTF-8 form: no change
-        return;
+    {
+        ScopedWaitCursor wait;  // the images are read and decoded
+        try {
+            opened = Prepare(scene, std::filesystem::path(path));
+        } catch (const std::system_error&) {  // an image name that has no UTF-8 form: no change
+            return;
+        }
+        TakeScene(opened);
     }
-    TakeScene(opened);
     if (opened.unreadable.empty())
         return;
     std::string text;
@@ -275,6 +280,7 @@ void SaveSceneWithDialog(HWND main)
     if (path.empty())
         return;
     EditorState& e = gEditor;
+    ScopedWaitCursor wait;  // the images are encoded and written
     const PixelImage backdrop = CopyArgbPixels(e.backdropImage.get());
     try {
         SaveSceneFiles(SceneSavePath(std::filesystem::path(path)), e, e.sourcePixels, backdrop);

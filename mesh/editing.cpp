@@ -151,6 +151,7 @@ bool EndStroke(MeshEditState& e)
     RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
     SortCurvesByNodes(e.columnCurves, e.rowCurves, CurveFamily::Columns, e.nodeGrid);
     SortCurvesByNodes(e.rowCurves, e.columnCurves, CurveFamily::Rows, e.nodeGrid);
+    MarkContentChanged(e);
     return true;
 }
 
@@ -165,6 +166,7 @@ RightPressResult RightButtonDown(MeshEditState& e, Point p)
     e.pressPoint = p;
     if (DeleteCurveAt(e.columnCurves, p) || DeleteCurveAt(e.rowCurves, p)) {
         RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
+        MarkContentChanged(e);
         return RightPressResult::CurveDeleted;
     }
     const size_t rowCount = e.rowCurves.size();
@@ -295,4 +297,5 @@ void MoveNode(MeshEditState& e, int32_t x, int32_t y)
     MeshNode& moved = e.nodeGrid[size_t(i)][size_t(j)];
     moved.x = x;
     moved.y = y;
+    MarkContentChanged(e);
 }

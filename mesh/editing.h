@@ -29,7 +29,15 @@ struct MeshEditState {
     // canvas pixels in a node drag, source-image pixels in a rubber band, screen pixels in a
     // Splitter drag. A drag ended without a release of its own ends here.
     Point lastPointer{0, 0};
+    // Changes whenever what ResultPane composes below its overlays may have changed: the
+    // grid and the curve counts the warp reads, the selection, the source, the backdrop or
+    // the painted extent. The pane keeps what it composed while this stays the same.
+    uint64_t contentVersion = 0;
 };
+
+// Every operation that changes what contentVersion covers ends with this; so must
+// anything that replaces the state wholesale.
+inline void MarkContentChanged(MeshEditState& e) { ++e.contentVersion; }
 
 inline constexpr float kWheelZoomFactor = 1.1f;
 inline constexpr double kThinningDistance = 5.0;
@@ -45,7 +53,9 @@ float ApplyWheelZoom(float zoom, uint32_t wParam);
 // What a right-button press did, so the window knows whether to repaint or capture.
 enum class RightPressResult { Ignored, CurveDeleted, Pressed };
 
-// Left button down: starts a stroke in the active family unless one or a node drag is under way.
+// Left button down: starts a stroke in the active family unless one or a node drag is under
+// way. The content stays marked unchanged, as through ExtendStroke: the warp is left out while
+// a stroke lasts, and the curves are drawn anew on every paint.
 void BeginStroke(MeshEditState& e, Point p);
 // Mouse move: extends the stroke with 5-pixel thinning; true when the pane must repaint.
 bool ExtendStroke(MeshEditState& e, Point p);

@@ -102,6 +102,7 @@ bool RefineMesh(MeshEditState& e)
         e.columnCurves.swap(columns);
         e.rowCurves.swap(rows);
         e.nodeGrid.swap(grid);
+        MarkContentChanged(e);
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -117,4 +118,5 @@ void ClearMesh(MeshEditState& e)
     e.columnCurves.clear();
     e.rowCurves.clear();
     RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
+    MarkContentChanged(e);
 }

@@ -120,6 +120,7 @@ void EditHistory::Exchange(Step& s, MeshEditState& e, const ImageSwap& swapImage
     }
     if (CoversSelection(s.kind))
         std::swap(s.selection, e.sourceSelection);
+    MarkContentChanged(e);
     bytes_ -= s.bytes;
     s.bytes = StepBytes(s);
     bytes_ += s.bytes;

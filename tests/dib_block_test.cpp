@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -73,6 +74,49 @@ TEST(CanvasFitsBitmap, BoundsTheStrideAndTheByteCount)
                 };
     for (const Case& c : cases)
         EXPECT_EQ(CanvasFitsBitmap(c.width, c.height), c.fits) << c.width << " x " << c.height;
+}
+
+// A rendered export laid out as the clipboard block: each opaque pixel names its place, the
+// transparent ones carry colour the block must not show, and every row of the lock is padded
+// with a word the block must not hold. Three rows as well as two: the middle row stays.
+TEST(WriteDibBlock, LaysTheRowsOutBottomUpBehindTheHeader)
+{
+    struct Case {
+        uint32_t width, height;
+        std::vector<uint32_t> rendered;  // top row first
+        std::vector<uint8_t> rows;       // what the block holds after the header
+    };
+    const Case cases[] = {
+        {3,
+         2,
+         {0xFF102030u, 0x00FFFFFFu, 0xFF112233u, 0x00000000u, 0xFFA0B0C0u, 0x00123456u},
+         {0,    0,    0,    0,    0xC0, 0xB0,
+          0xA0, 0xFF, 0,    0,    0,    0,  // the bottom row first
+          0x30, 0x20, 0x10, 0xFF, 0,    0,
+          0,    0,    0x33, 0x22, 0x11, 0xFF}},  // transparent is black
+        {1,
+         3,
+         {0xFF010203u, 0x00ABCDEFu, 0xFFFFFFFEu},
+         {0xFE, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0x03, 0x02, 0x01, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint32_t> words((c.width + 1) * c.height, 0xDEADBEEFu);
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x)
+                words[y * (c.width + 1) + x] = c.rendered[y * c.width + x];
+        PixelBuffer image;
+        image.width = c.width;
+        image.height = c.height;
+        image.stride = int32_t(c.width + 1) * 4;
+        image.pixels = words.data();
+        std::vector<uint8_t> block(*DibBlockSize(int32_t(c.width), int32_t(c.height)), 0xCC);
+        WriteDibBlock(image, block.data());
+
+        const std::array<uint8_t, 44> header = DibHeader(int32_t(c.width), int32_t(c.height));
+        EXPECT_TRUE(std::equal(header.begin(), header.end(), block.begin()));
+        EXPECT_EQ(std::vector<uint8_t>(block.begin() + 44, block.end()), c.rows)
+            << c.width << " x " << c.height;
+    }
 }
 
 }  // namespace

@@ -89,13 +89,18 @@ TEST(EditHistory, UndoAndRedoOfEveryKindOfEditRestoreTheStateExactly)
     Edit(h, e, rubberBand, EditKind::Selection);
     ASSERT_EQ(h.UndoSteps(), 4 + states.size() - 1);
 
+    // each undo and redo also tells ResultPane that what it kept is stale
     for (size_t i = states.size() - 1; i > 0; --i) {
+        const uint64_t version = e.contentVersion;
         ASSERT_TRUE(h.Undo(e, kNoImages));
         EXPECT_EQ(KeptOf(e), states[i - 1]) << "undo to state " << i - 1;
+        EXPECT_NE(e.contentVersion, version) << "undo to state " << i - 1;
     }
     for (size_t i = 1; i < states.size(); ++i) {
+        const uint64_t version = e.contentVersion;
         ASSERT_TRUE(h.Redo(e, kNoImages));
         EXPECT_EQ(KeptOf(e), states[i]) << "redo to state " << i;
+        EXPECT_NE(e.contentVersion, version) << "redo to state " << i;
     }
     EXPECT_FALSE(h.Redo(e, kNoImages));
     for (int i = 0; i < 3; ++i)

@@ -12,8 +12,10 @@
 #include <limits>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 #include "mesh/refine.h"
+#include "views/rubber_band.h"
 
 inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
 
@@ -802,6 +804,70 @@ TEST(MoveNode, SurvivesIndicesFromAForeignGrid)
     MoveNode(e, kMin, 0);  // dx = -(2^32 - 1)
     // k = 0: 2^31 * dx / (2^32 - 1) = -2^31 exactly; k = 1: -(2^31 + 1), saturated.
     EXPECT_EQ(e.rowCurves[0], (Curve{{kMin, 0}, {kMin, 0}}));
+}
+
+// ---- What ResultPane keeps between paints.
+
+enum class Op { Begin, Extend, End, RightDown, RightUp, Refine, BandDown, BandMove, BandUp, Clear };
+
+void Apply(MeshEditState& e, Op op, Point p)
+{
+    switch (op) {
+    case Op::Begin: BeginStroke(e, p); break;
+    case Op::Extend: ExtendStroke(e, p); break;
+    case Op::End: EndStroke(e); break;
+    case Op::RightDown: RightButtonDown(e, p); break;
+    case Op::RightUp: RightButtonUp(e, p); break;
+    case Op::Refine: RefineMesh(e); break;
+    case Op::BandDown: BeginRubberBand(e, p); break;
+    case Op::BandMove: UpdateRubberBand(e, p); break;
+    case Op::BandUp: EndRubberBand(e, p); break;
+    case Op::Clear: ClearMesh(e); break;
+    }
+}
+
+// Besides the images, the kept layers show the grid and the curve counts the warp reads, and
+// the selection: whatever changes them outside a stroke must mark the content changed.
+TEST(MarkContentChanged, FollowsEveryChangeTheKeptLayersWouldShow)
+{
+    struct Step {
+        const char* what;
+        Op op;
+        Point p;
+        bool marks;
+    };
+    const Step steps[] = {
+        // a stroke changes only what is drawn anew on every paint, until it ends
+        {"stroke begins", Op::Begin, {20, 5}, false},
+        {"stroke moves", Op::Extend, {30, 95}, false},
+        {"stroke ends", Op::End, {}, true},
+        {"release outside a stroke", Op::End, {}, false},
+        {"right press on nothing", Op::RightDown, {500, 500}, false},
+        {"node picked", Op::RightDown, {50, 50}, false},
+        {"node dropped", Op::RightUp, {55, 52}, true},
+        {"release without a drag", Op::RightUp, {0, 0}, false},
+        {"curve deleted at its label spot", Op::RightDown, {8, 8}, true},
+        {"refined", Op::Refine, {}, true},
+        {"rubber band pressed", Op::BandDown, {3, 4}, true},
+        {"rubber band moved", Op::BandMove, {40, 30}, true},
+        {"rubber band released", Op::BandUp, {41, 30}, true},
+        {"cleared", Op::Clear, {}, true},
+    };
+    auto inputs = [](const MeshEditState& e) {
+        return std::tuple(e.nodeGrid, e.columnCurves.size(), e.rowCurves.size(), e.sourceSelection);
+    };
+    MeshEditState e = Mesh3x3();
+    e.sourceSelection = SelectionRect{0, 0, 10, 10};
+    for (const Step& step : steps) {
+        const auto before = inputs(e);
+        const uint64_t version = e.contentVersion;
+        Apply(e, step.op, step.p);
+        EXPECT_EQ(e.contentVersion != version, step.marks) << step.what;
+        if (e.interactionMode != InteractionMode::Stroke && inputs(e) != before) {
+            EXPECT_NE(e.contentVersion, version) << step.what << " changed them unmarked";
+        }
+    }
+    EXPECT_TRUE(e.columnCurves.empty());
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // ResultPane painting: backdrop, warp and mesh overlays composed at canvas scale, then
-// drawn into the window scaled by resultZoom.
+// drawn into the window scaled by resultZoom. The backdrop and the warp are kept between
+// paints while nothing they show changes.
 #include <vector>
 
 #include "app/editor_state.h"
 #include "app/scoped_win.h"
+#include "views/paint_clock_win.h"
+#include "views/paint_layers.h"
 #include "views/paint_win.h"
 #include "views/view_math.h"
-#include "warp/gdiplus_pixels_win.h"
+#include "warp/mesh_warp.h"
 
 static void FillDot(Gdiplus::Graphics& graphics, uint32_t color, int32_t x, int32_t y)
 {
@@ -68,12 +71,80 @@ void PaintWithoutOffscreen(Gdiplus::Graphics& window, uint32_t clearColor, float
     DrawOutlinedText(window, FormatZoomLabel(zoom).c_str(), 10, 10);
 }
 
+// What the pane keeps between paints; plain memory, so it needs no release before GDI+ stops.
+static ResultLayers gLayers;
+
+// A GDI+ bitmap over a packed ARGB image's own pixels, for drawing on them in place.
+static Gdiplus::Bitmap BitmapOver(uint32_t* pixels, uint32_t width, uint32_t height)
+{
+    return Gdiplus::Bitmap(INT(width), INT(height), INT(width * 4), PixelFormat32bppARGB,
+                           reinterpret_cast<BYTE*>(pixels));
+}
+
+// BackdropImage at its natural size from (0, 0) over the cleared layer, cut off at its edge.
+static bool DrawBackdrop(KeptLayer& layer, const EditorState& e)
+{
+    if (!e.backdropImage)
+        return true;
+    Gdiplus::Bitmap bitmap =
+        BitmapOver(layer.image.pixels.data(), layer.image.width, layer.image.height);
+    if (bitmap.GetLastStatus() != Gdiplus::Ok)
+        return false;
+    Gdiplus::Graphics graphics(&bitmap);
+    UINT w = e.backdropImage->GetWidth();
+    UINT h = e.backdropImage->GetHeight();
+    graphics.DrawImage(e.backdropImage.get(), Gdiplus::Rect(0, 0, INT(w), INT(h)), 0, 0, INT(w),
+                       INT(h), Gdiplus::UnitPixel);
+    return true;
+}
+
+// Every cell of the grid written over the layer's pixels; those outside the cells keep the
+// background and the backdrop.
+static void RenderWarp(KeptLayer& layer, const EditorState& e)
+{
+    RenderEditorWarp(e.sourcePixels.Lock(), layer.image.Lock(), e, 0);
+}
+
+// One to one, an opaque frame comes out of GDI+'s draw exactly as it went in: the device's
+// own copy of the pixels gives the same picture, without the cost.
+static void DrawFrame(HDC dc, std::vector<uint32_t>& frame, Gdiplus::Bitmap& offscreen,
+                      int32_t width, int32_t height, float zoom)
+{
+    Gdiplus::Rect destination(0, 0, ScaleLength(width, zoom), ScaleLength(height, zoom));
+    if (destination.Width == width && destination.Height == height &&
+        AllOpaque(frame.data(), size_t(width) * size_t(height))) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top row first
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetDIBitsToDevice(dc, 0, 0, DWORD(width), DWORD(height), 0, 0, 0, UINT(height),
+                          frame.data(), &info, DIB_RGB_COLORS);
+        return;
+    }
+    // the sliver beyond the destination, under one zoomed pixel wide, is left unpainted
+    Gdiplus::Graphics window(dc);
+    Gdiplus::ImageAttributes attributes;
+    window.DrawImage(&offscreen, destination, 0, 0, width, height, Gdiplus::UnitPixel, &attributes);
+}
+
+// The background, BackdropImage and the warp are composed at canvas scale into kept layers,
+// reused while the content version stays the same and the offscreen fits in them: a
+// stroke's moves show the backdrop layer, an expose or a zoom notch the warped one. Each
+// paint copies the layer into a frame, draws the overlays and the zoom label over it, and
+// draws the frame into the window scaled by resultZoom.
 void PaintResultPane(HWND pane)
 {
     EditorState& e = gEditor;
+    PaintClock clock;
     ScopedGetDC dc(pane);
-    Gdiplus::Graphics window(dc);
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);  // for exports
+    auto withoutOffscreen = [&] {
+        Gdiplus::Graphics window(dc);
+        PaintWithoutOffscreen(window, e.resultClearColor, e.resultZoom);
+    };
 
     RECT client{};
     GetClientRect(pane, &client);
@@ -82,36 +153,63 @@ void PaintResultPane(HWND pane)
     int32_t width = OffscreenSide(client.right, e.resultZoom);
     int32_t height = OffscreenSide(client.bottom, e.resultZoom);
     if (!OffscreenFits(width, height)) {
-        PaintWithoutOffscreen(window, e.resultClearColor, e.resultZoom);
+        withoutOffscreen();
         return;
     }
-    Gdiplus::Bitmap offscreen(width, height, PixelFormat32bppARGB);
+    ResultLayers& layers = gLayers;
+    // An offscreen beyond what is kept is composed anew, as after any other change.
+    if (!layers.backdrop.Spans(uint32_t(width), uint32_t(height)))
+        MarkContentChanged(e);
+    clock.Mark(PaintPhase::Setup);
+
+    if (!layers.backdrop.Serves(e.contentVersion, uint32_t(width), uint32_t(height))) {
+        // filling the pixels gives what clearing them with GDI+ gives, without its cost
+        bool cleared =
+            ClearLayer(layers.backdrop, uint32_t(width), uint32_t(height), e.resultClearColor);
+        clock.Mark(PaintPhase::Clear);
+        bool drawn = cleared && DrawBackdrop(layers.backdrop, e);
+        clock.Mark(PaintPhase::Backdrop);
+        if (!drawn) {
+            layers.backdrop.composed = false;
+            withoutOffscreen();
+            return;
+        }
+        layers.backdrop.version = e.contentVersion;
+        layers.backdrop.composed = true;
+    }
+    // no warp while a stroke is drawn: its family holds one curve more than the grid
+    const bool warp = e.sourceSelection.width >= 0 && e.columnCurves.size() >= 2 &&
+                      e.rowCurves.size() >= 2 && e.interactionMode != InteractionMode::Stroke;
+    if (warp && !layers.warped.Serves(e.contentVersion, uint32_t(width), uint32_t(height))) {
+        bool copied = CopyLayer(layers.backdrop, layers.warped);
+        clock.Mark(PaintPhase::Reuse);
+        if (!copied) {
+            withoutOffscreen();
+            return;
+        }
+        RenderWarp(layers.warped, e);
+        clock.Mark(PaintPhase::Warp);
+    }
+    if (!CopyLayerCorner(warp ? layers.warped : layers.backdrop, uint32_t(width), uint32_t(height),
+                         layers.frame)) {
+        withoutOffscreen();
+        return;
+    }
+    clock.Mark(PaintPhase::Reuse);
+
+    Gdiplus::Bitmap offscreen = BitmapOver(layers.frame.data(), uint32_t(width), uint32_t(height));
     if (offscreen.GetLastStatus() != Gdiplus::Ok) {
-        PaintWithoutOffscreen(window, e.resultClearColor, e.resultZoom);
+        withoutOffscreen();
         return;
     }
     MatchWindowDpi(offscreen, pane);
-    Gdiplus::Graphics graphics(&offscreen);
-    graphics.Clear(Gdiplus::Color(e.resultClearColor));
-
-    if (e.backdropImage) {
-        UINT w = e.backdropImage->GetWidth();
-        UINT h = e.backdropImage->GetHeight();
-        graphics.DrawImage(e.backdropImage.get(), Gdiplus::Rect(0, 0, INT(w), INT(h)), 0, 0, INT(w),
-                           INT(h), Gdiplus::UnitPixel);
+    {
+        Gdiplus::Graphics graphics(&offscreen);
+        DrawMeshOverlays(graphics, e);
+        DrawOutlinedText(graphics, FormatZoomLabel(e.resultZoom).c_str(), 10, 10);
     }
-    Gdiplus::ImageAttributes attributes;
+    clock.Mark(PaintPhase::Overlays);
 
-    // no warp while a stroke is drawn: its family holds one curve more than the grid
-    if (e.sourceSelection.width >= 0 && e.columnCurves.size() >= 2 && e.rowCurves.size() >= 2 &&
-        e.interactionMode != InteractionMode::Stroke)
-        RenderWarpIntoBitmap(offscreen, e.sourcePixels, e);
-
-    DrawMeshOverlays(graphics, e);
-    DrawOutlinedText(graphics, FormatZoomLabel(e.resultZoom).c_str(), 10, 10);
-
-    // the sliver beyond the destination, under one zoomed pixel wide, is left unpainted
-    Gdiplus::Rect destination(0, 0, ScaleLength(width, e.resultZoom),
-                              ScaleLength(height, e.resultZoom));
-    window.DrawImage(&offscreen, destination, 0, 0, width, height, Gdiplus::UnitPixel, &attributes);
+    DrawFrame(dc, layers.frame, offscreen, width, height, e.resultZoom);
+    clock.Mark(PaintPhase::Final);
 }

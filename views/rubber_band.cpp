@@ -9,6 +9,7 @@ void BeginRubberBand(MeshEditState& e, Point p)
     e.sourceSelection.y = p.y;
     e.interactionMode = InteractionMode::Selecting;
     e.lastPointer = p;
+    MarkContentChanged(e);
 }
 
 void UpdateRubberBand(MeshEditState& e, Point p)
@@ -17,6 +18,7 @@ void UpdateRubberBand(MeshEditState& e, Point p)
     e.sourceSelection.width = SaturateToInt32(int64_t(p.x) - e.sourceSelection.x);
     e.sourceSelection.height = SaturateToInt32(int64_t(p.y) - e.sourceSelection.y);
     e.lastPointer = p;
+    MarkContentChanged(e);
 }
 
 bool EndRubberBand(MeshEditState& e, Point p)

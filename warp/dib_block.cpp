@@ -1,5 +1,12 @@
-// The clipboard image block's arithmetic, kept in 64 bits so no canvas size overflows it.
+// The clipboard image block: its arithmetic, kept in 64 bits so no canvas size overflows
+// it, and its contents laid out from the rendered pixels.
 #include "warp/dib_block.h"
+
+#include <bit>
+#include <cstring>
+
+// Pixel words stored as they are give blue, green, red, alpha in that byte order.
+static_assert(std::endian::native == std::endian::little, "the block's words are little-endian");
 
 bool CanvasFitsBitmap(int32_t width, int32_t height)
 {
@@ -31,4 +38,20 @@ std::array<uint8_t, kDibHeaderBytes> DibHeader(int32_t width, int32_t height)
     bytes[12] = 1;                                   // biPlanes
     bytes[14] = 32;                                  // biBitCount; biCompression 0 = BI_RGB
     return bytes;
+}
+
+void WriteDibBlock(const PixelBuffer& image, uint8_t* block)
+{
+    const std::array<uint8_t, kDibHeaderBytes> header =
+        DibHeader(int32_t(image.width), int32_t(image.height));
+    std::memcpy(block, header.data(), header.size());
+    const size_t rowBytes = size_t(image.width) * 4;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint32_t* from = image.Row(y);
+        uint8_t* to = block + kDibHeaderBytes + size_t(image.height - 1 - y) * rowBytes;
+        for (uint32_t x = 0; x < image.width; ++x) {
+            const uint32_t word = (from[x] >> 24) == 0 ? 0 : from[x];
+            std::memcpy(to + size_t(x) * 4, &word, 4);
+        }
+    }
 }

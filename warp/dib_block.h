@@ -1,10 +1,12 @@
-// Sizes and header of the clipboard image block (a packed 32-bit bottom-up bitmap) and the
-// bound on export canvases.
+// Sizes, header and contents of the clipboard image block (a packed 32-bit bottom-up
+// bitmap) and the bound on export canvases.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
+
+#include "warp/pixel_buffer.h"
 
 inline constexpr uint32_t kDibHeaderBytes = 44;  // 40-byte header + one zero colour entry
 
@@ -19,3 +21,9 @@ std::optional<uint64_t> DibBlockSize(int32_t width, int32_t height);
 // The 44 header bytes, little-endian: biSize 40, width, height (positive: bottom row
 // first), 1 plane, 32 bits, BI_RGB, every other field and the colour entry 0.
 std::array<uint8_t, kDibHeaderBytes> DibHeader(int32_t width, int32_t height);
+// The whole block for `image` (its lock usable): DibHeader, then the rows from the bottom one
+// up, each pixel blue, green, red, alpha. A transparent pixel comes out all zero, black, as
+// the library's conversion over a black background gives it; an opaque one as it is. (The
+// export holds nothing else: the warp writes opaque pixels only.) `block` holds
+// DibBlockSize(width, height) bytes.
+void WriteDibBlock(const PixelBuffer& image, uint8_t* block);

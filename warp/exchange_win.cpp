@@ -4,7 +4,6 @@
 
 #include <commdlg.h>
 
-#include <cstring>
 #include <cwchar>
 #include <new>
 #include <string>
@@ -13,6 +12,7 @@
 #include "warp/file_replace.h"
 #include "warp/gdiplus_pixels_win.h"
 #include "warp/mesh_warp.h"
+#include "warp/wait_cursor_win.h"
 
 namespace {
 
@@ -76,26 +76,34 @@ static std::unique_ptr<Gdiplus::Bitmap> DecodePngBlock(HGLOBAL block)
     return image;
 }
 
-std::unique_ptr<Gdiplus::Bitmap> PasteImageFromClipboard(HWND owner)
+PastedImage PasteImageFromClipboard(HWND owner)
 {
     const UINT png = PngClipboardFormat();
     const bool bitmapOffered = IsClipboardFormatAvailable(CF_BITMAP);
     if (!bitmapOffered && !(png && IsClipboardFormatAvailable(png)))
-        return nullptr;  // the clipboard is not even opened
+        return {};  // the clipboard is not even opened
     ScopedClipboard clipboard(owner);
     if (!bitmapOffered) {
         auto block = static_cast<HGLOBAL>(GetClipboardData(png));
-        return block ? DecodePngBlock(block) : nullptr;
+        PastedImage pasted;
+        if (block)
+            pasted.image = DecodePngBlock(block);
+        return pasted;
     }
-    // the handle stays the clipboard's: GDI+ copies its pixels and it is not deleted
+    // the handle stays the clipboard's: its pixels are copied and it is not deleted
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     if (!bitmap)
-        return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> image(
+        return {};
+    // A 32-bit bitmap is read once into the pixels the warp takes; any other goes through
+    // the library, and one that does not convert replaces nothing.
+    PastedImage pasted;
+    if (ReadBitmapHandle(bitmap, pasted.pixels, pasted.image))
+        return pasted;
+    pasted.image.reset(
         new Gdiplus::Bitmap(bitmap, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE))));
-    if (!IsWholeImage(image.get()))
-        return nullptr;  // a bitmap that does not convert replaces nothing
-    return image;
+    if (!IsWholeImage(pasted.image.get()))
+        return {};
+    return pasted;
 }
 
 PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
@@ -112,40 +120,24 @@ PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
     return pixels;
 }
 
-// The pixel rows of `bitmap` (width x height, 32-bit, bottom row first) into `rows`, which
-// holds exactly width * height * 4 bytes: GetDIBits is told that very shape.
-static void ReadDibRows(HBITMAP bitmap, const BITMAPINFO& info, void* rows)
+// The clipboard block laid out from the rendered pixels in a new movable global block: the
+// same bytes as the library's conversion of a bitmap of them to a handle over black and the
+// read of its rows, without that round trip through two more copies of the canvas. Null when
+// the block cannot be had.
+static HGLOBAL MakeDibBlock(const PixelImage& pixels)
 {
-    BITMAPINFO request = info;  // GetDIBits may fill in fields; the block keeps its header
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return;
-    GetDIBits(dc, bitmap, 0, static_cast<UINT>(info.bmiHeader.biHeight), rows, &request,
-              DIB_RGB_COLORS);
-    DeleteDC(dc);
-}
-
-// A movable global block holding the header and the rows; null when it cannot be had.
-static HGLOBAL MakeDibBlock(int32_t width, int32_t height, HBITMAP bitmap)
-{
-    std::optional<uint64_t> size = DibBlockSize(width, height);
+    std::optional<uint64_t> size = DibBlockSize(int32_t(pixels.width), int32_t(pixels.height));
     if (!size || *size > SIZE_MAX)
         return nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(*size));
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(*size));
     if (!block)
         return nullptr;
-    auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+    auto* bytes = static_cast<uint8_t*>(GlobalLock(block));
     if (!bytes) {
         GlobalFree(block);
         return nullptr;
     }
-    std::array<uint8_t, kDibHeaderBytes> header = DibHeader(width, height);
-    std::memcpy(bytes, header.data(), header.size());
-    if (bitmap) {  // a failed conversion leaves the rows zero
-        BITMAPINFO info{};
-        std::memcpy(&info, header.data(), sizeof(info));
-        ReadDibRows(bitmap, info, bytes + kDibHeaderBytes);
-    }
+    WriteDibBlock(pixels.Lock(), bytes);
     GlobalUnlock(block);
     return block;
 }
@@ -164,24 +156,14 @@ PixelImage CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage&
     PixelImage pixels = RenderResultPixels(e, source);
     if (pixels.pixels.empty())
         return {};  // the clipboard is not touched
-    const int32_t width = e.canvasWidth;
-    const int32_t height = e.canvasHeight;
-    Gdiplus::Bitmap target = BitmapOver(pixels);
-    if (target.GetLastStatus() != Gdiplus::Ok)
+    HGLOBAL block = MakeDibBlock(pixels);
+    if (!block)
         return {};
-
     ScopedClipboard clipboard(owner);
     EmptyClipboard();
-    HBITMAP bitmap = nullptr;
-    // transparent pixels come out black
-    if (target.GetHBITMAP(Gdiplus::Color(0xFF000000), &bitmap) != Gdiplus::Ok)
-        bitmap = nullptr;
-    HGLOBAL block = MakeDibBlock(width, height, bitmap);
-    if (bitmap)
-        DeleteObject(bitmap);
     // From a successful SetClipboardData on the clipboard owns the block; a refused block
-    // has no owner and is freed here. No block: the emptied clipboard stays empty.
-    if (block && !SetClipboardData(CF_DIB, block))
+    // has no owner and is freed here.
+    if (!SetClipboardData(CF_DIB, block))
         GlobalFree(block);
     // The PNG, transparency kept, is only promised: it is encoded when a program asks. A
     // promise gives no handle back, so whether it stands is asked of the clipboard.
@@ -256,7 +238,11 @@ bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid)
 void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
 {
     // rendered before the dialog: what happens while it is open does not change the image
-    const PixelImage pixels = RenderResultPixels(e, source);
+    PixelImage pixels;
+    {
+        ScopedWaitCursor wait;
+        pixels = RenderResultPixels(e, source);
+    }
     if (pixels.pixels.empty())
         return;
     Gdiplus::Bitmap target = BitmapOver(pixels);
@@ -285,6 +271,7 @@ void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
         return;
     // The path exactly as returned. The encoder writes a new file beside it, which replaces
     // the chosen one only when complete: a failure part-way leaves the old file whole.
+    ScopedWaitCursor wait;
     ReplaceFileWith(path, [&](const std::filesystem::path& partial) {
         return target.Save(partial.c_str(), &png, nullptr) == Gdiplus::Ok;
     });

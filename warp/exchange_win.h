@@ -18,10 +18,16 @@
 // The registered clipboard format "PNG", in which other programs exchange images that keep
 // their transparency.
 UINT PngClipboardFormat();
-// The clipboard's image in a new image of its own, opened for `owner`: its bitmap, or when
-// it holds none, its "PNG". Null when it holds neither or the one there does not convert,
-// and then nothing is to change.
-std::unique_ptr<Gdiplus::Bitmap> PasteImageFromClipboard(HWND owner);
+// What a paste found on the clipboard: a new image of its own and, when the image was read
+// straight into them, the same as the ARGB pixels the warp reads (the image then draws from
+// them), else empty pixels.
+struct PastedImage {
+    std::unique_ptr<Gdiplus::Bitmap> image;  // null: nothing is to change
+    PixelImage pixels;
+};
+// The clipboard's image, opened for `owner`: its bitmap, or when it holds none, its "PNG".
+// No image when it holds neither or the one there does not convert.
+PastedImage PasteImageFromClipboard(HWND owner);
 
 // Renders the warp of `state` from `source` on a new canvas and puts it on the clipboard,
 // opened for `owner`, as a CF_DIB, and promises a "PNG" of it. Returns the rendered pixels

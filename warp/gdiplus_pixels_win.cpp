@@ -2,20 +2,7 @@
 #include "warp/gdiplus_pixels_win.h"
 
 #include <cstring>
-
-#include "warp/mesh_warp.h"
-
-static PixelBuffer BufferFromLock(const Gdiplus::BitmapData& data)
-{
-    PixelBuffer buffer;
-    buffer.width = data.Width;
-    buffer.height = data.Height;
-    buffer.stride = data.Stride;
-    buffer.pixelFormat = data.PixelFormat;
-    buffer.pixels = data.Scan0;
-    buffer.reserved = data.Reserved;
-    return buffer;
-}
+#include <utility>
 
 bool IsWholeImage(Gdiplus::Bitmap* image)
 {
@@ -61,24 +48,43 @@ PixelImage CopyArgbPixels(Gdiplus::Bitmap* image)
     return pixels;
 }
 
-void RenderWarpIntoBitmap(Gdiplus::Bitmap& target, const PixelImage& source, const MeshEditState& e)
+// One GetDIBits of the whole bitmap, instead of the library's row by row into an image of
+// its own and a format conversion on every lock of that. The library makes a 32-bit RGB
+// image of a 32-bit handle, whose pixels a lock delivers opaque: so the alpha is set here.
+bool ReadBitmapHandle(HBITMAP bitmap, PixelImage& pixels, std::unique_ptr<Gdiplus::Bitmap>& image)
 {
-    if (target.GetLastStatus() != Gdiplus::Ok)
-        return;
-    UINT width = target.GetWidth();
-    UINT height = target.GetHeight();
-    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX)
-        return;
-
-    Gdiplus::Rect whole(0, 0, INT(width), INT(height));
-    Gdiplus::BitmapData data{};
-    // Read as well as write: the target already holds the background and the backdrop, and
-    // the pixels the warp does not reach must keep them.
-    if (target.LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
-                        PixelFormat32bppARGB, &data) != Gdiplus::Ok)
-        return;
-    if (data.Scan0 && data.Stride > 0 && data.Width == width && data.Height == height) {
-        RenderEditorWarp(source.Lock(), BufferFromLock(data), e, 0);
-    }
-    target.UnlockBits(&data);
+    BITMAP shape{};
+    if (GetObjectW(bitmap, sizeof shape, &shape) != sizeof shape || shape.bmBitsPixel != 32 ||
+        shape.bmWidth <= 0 || shape.bmHeight <= 0)
+        return false;
+    const uint32_t width = uint32_t(shape.bmWidth);
+    const uint32_t height = uint32_t(shape.bmHeight);
+    PixelImage read;
+    if (!read.Allocate(width, height))
+        return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = shape.bmWidth;
+    info.bmiHeader.biHeight = -shape.bmHeight;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc)
+        return false;
+    int rows = GetDIBits(dc, bitmap, 0, height, read.pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteDC(dc);
+    if (rows != shape.bmHeight)
+        return false;
+    for (uint32_t& word : read.pixels)
+        word |= 0xFF000000u;
+    // the image draws from the pixels' own memory, which a move of them keeps
+    std::unique_ptr<Gdiplus::Bitmap> view(
+        new Gdiplus::Bitmap(INT(width), INT(height), INT(width * 4), PixelFormat32bppRGB,
+                            reinterpret_cast<BYTE*>(read.pixels.data())));
+    if (!view || view->GetLastStatus() != Gdiplus::Ok)  // the library's allocator can give null
+        return false;
+    pixels = std::move(read);
+    image = std::move(view);
+    return true;
 }

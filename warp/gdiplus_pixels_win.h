@@ -1,5 +1,5 @@
-// The warp over GDI+ bitmaps: a source image copied once into ARGB pixels, and a target
-// bitmap locked once per render.
+// GDI+ images and the ARGB pixels the warp reads: a source image copied once into them, a
+// clipboard bitmap read straight into them.
 #pragma once
 
 #ifndef NOMINMAX
@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+
+#include <memory>
 
 #include "mesh/editing.h"
 #include "warp/pixel_buffer.h"
@@ -19,8 +21,9 @@ bool IsWholeImage(Gdiplus::Bitmap* image);
 // The whole image as 32-bit ARGB; empty when there is no image, it has no pixels or the
 // lock or the allocation fails.
 PixelImage CopyArgbPixels(Gdiplus::Bitmap* image);
-// Locks the whole target for reading and writing and renders every cell of the grid into
-// it; pixels outside the cells keep what the target held. A failed lock, or nothing marked,
-// skips the warp.
-void RenderWarpIntoBitmap(Gdiplus::Bitmap& target, const PixelImage& source,
-                          const MeshEditState& e);
+// A 32-bit bitmap handle (the clipboard's device-dependent bitmap) read once into ARGB
+// pixels, and an image that draws from those very pixels: they must outlive it. The pixels
+// are those that an image made from the handle and CopyArgbPixels of it give. False, with
+// neither touched, for any other depth or a failed read or allocation: the library's own
+// conversion takes those.
+bool ReadBitmapHandle(HBITMAP bitmap, PixelImage& pixels, std::unique_ptr<Gdiplus::Bitmap>& image);

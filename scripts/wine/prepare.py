@@ -52,6 +52,10 @@ def write_fixtures(data):
     # A second picture under a Japanese name, so a drop of it is told apart from drop_c.
     write_png(os.path.join(data, "画像ファイル.png"), 180, 140,
               lambda x, y: (255 - ((x * 3) & 255), (x + y) & 255, 60 if (x // 20) % 2 else 180, 255))
+    # A backdrop wider than ResultPane, opaque in some squares and fading in the others.
+    write_png(os.path.join(data, "backdrop.png"), 1400, 500,
+              lambda x, y: ((x * 7) & 255, (y * 5) & 255, (x + y) & 255,
+                            255 if (x // 50 + y // 50) % 2 else x * 255 // 1399))
     with open(os.path.join(data, "not_an_image.png"), "w") as f:
         f.write("this is text, not a picture\n")
 

@@ -34,8 +34,8 @@ if [ $# -gt 0 ]; then
     cases=("$@")
 else
     cases=(startup resize splitter keys-layout translucency about menu-exit save-close
-           rubber-band rubber-zoom wheel-routing edit delete node-drag result-zoom
-           drop-source drop-result drop-inprocess memory-inprocess capture-inprocess lanes-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy keys-midstroke
+           rubber-band rubber-zoom wheel-routing edit delete node-drag result-zoom paint-layers
+           drop-source drop-result drop-inprocess memory-inprocess capture-inprocess lanes-inprocess exchange-inprocess thresholds extreme-zoom copy-empty copy-3x2 paste-text save-cancel keys-copy keys-midstroke
            scene-files refine-held storm)
     # The Windows download, when cpack has made it: unpacked and started as a user would.
     if compgen -G "$build/vorlin-*-win64.zip" >/dev/null; then

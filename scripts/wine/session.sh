@@ -28,7 +28,7 @@ for case in "$@"; do
     elif [ "$case" = package ]; then
         VORLIN_OUT=$out timeout -k 5 120 "$here/package-case.sh" "$results" "$driver" > "$out/log.txt" 2>&1
     elif [ "$case" = memory-inprocess ] || [ "$case" = capture-inprocess ] ||
-         [ "$case" = lanes-inprocess ]; then
+         [ "$case" = lanes-inprocess ] || [ "$case" = exchange-inprocess ]; then
         (cd "$out" && timeout -k 5 60 wine "$(dirname "$droptest")/vorlin_${case%-inprocess}_test.exe") > "$out/log.txt" 2>&1
     else
         # CASE or CASE:ARGUMENT (replay:SCENE, storm:COUNT); the storm gets more time

@@ -49,6 +49,7 @@ int CaseEdit();
 int CaseDelete();
 int CaseNodeDrag();
 int CaseResultZoom();
+int CasePaintLayers();
 int CaseDropSource();
 int CaseDropResult();
 int CaseThresholds();

@@ -1,8 +1,9 @@
-// Not pass/fail cases: the paint benchmark of ResultPane and the headless demo of the
-// README's run command.
+// Not pass/fail cases: the benchmark of ResultPane's paints and of the exchange, and the
+// headless demo of the README's run command.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 #include "cases.h"
 
@@ -17,40 +18,181 @@ static void WriteText(const std::string& unixPath, const std::string& text)
     CloseHandle(f);
 }
 
-// Average, minimum and maximum of n synchronous repaints of the pane, in milliseconds.
-struct Timing {
-    double average = 0, minimum = 0, maximum = 0;
-    int count = 0;
+// Steps that each cause one ResultPane paint, timed from the step to the end of its paint,
+// with the program's phase times of those paints averaged. The average of the steps goes
+// first: the notches alternate between two kinds of paint, which a median would not weigh.
+struct Series {
+    std::vector<double> ms;
+    double phaseUs[kPaintPhases + 1] = {};
+    size_t paints = 0;
 };
 
-static Timing TimeRepaints(HWND pane, int n)
+static Series TimeSeries(int n, const std::function<void(int)>& step)
 {
-    Timing t;
-    t.minimum = 1e30;
-    InvalidateRect(pane, nullptr, FALSE);  // warm-up
-    Send(pane, WM_PAINT, 0, 0);
-    double total = 0;
+    Series s;
+    size_t before = ReadPaintLines().size();
     for (int i = 0; i < n; ++i) {
+        size_t have = ReadPaintLines().size();
         double t0 = NowMs();
-        // A sent paint message is handled by the program's thread before the send
-        // returns (RedrawWindow's own update does not wait for another process).
-        InvalidateRect(pane, nullptr, FALSE);
-        Send(pane, WM_PAINT, 0, 0);
-        double ms = NowMs() - t0;
-        total += ms;
-        t.minimum = std::min(t.minimum, ms);
-        t.maximum = std::max(t.maximum, ms);
+        step(i);
+        if (!WaitForPaints(have + 1))
+            break;
+        s.ms.push_back(NowMs() - t0);
     }
-    t.count = n;
-    t.average = total / n;
-    return t;
+    Pump(20);
+    std::vector<PaintLine> lines = ReadPaintLines();
+    for (size_t k = before; k < lines.size(); ++k)
+        for (int p = 0; p <= kPaintPhases; ++p)
+            s.phaseUs[p] += lines[k].us[p];
+    s.paints = lines.size() - before;
+    for (double& us : s.phaseUs)
+        us /= double(std::max<size_t>(1, s.paints));
+    return s;
 }
 
-// bench [REPEATS]: a 1920 x 1080 canvas, a 4000 x 3000 source and a 17 x 17 mesh.
+// "KEY value" lines for scripts/wine/bench.sh, which puts the runs of both builds side by side.
+static std::string gResults;
+
+static void Result(const std::string& key, double value)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "%s %.3f\n", key.c_str(), value);
+    gResults += line;
+    std::printf("%s", line);
+}
+
+static void ReportSeries(const std::string& key, const Series& s)
+{
+    std::vector<double> sorted = s.ms;
+    std::sort(sorted.begin(), sorted.end());
+    double total = 0;
+    for (double ms : sorted)
+        total += ms;
+    Result(key + ".mean", sorted.empty() ? 0 : total / double(sorted.size()));
+    Result(key + ".median", sorted.empty() ? 0 : sorted[sorted.size() / 2]);
+    Result(key + ".paints", double(s.paints));
+    double named = 0;
+    for (int p = 0; p < kPaintPhases; ++p) {
+        Result(key + "." + kPaintPhaseNames[p], s.phaseUs[p] / 1000.0);
+        named += s.phaseUs[p];
+    }
+    Result(key + ".other", (s.phaseUs[kPaintPhases] - named) / 1000.0);
+}
+
+static uint64_t Fnv1a(const std::vector<uint8_t>& bytes)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (uint8_t b : bytes)
+        h = (h ^ b) * 0x100000001b3ull;
+    return h;
+}
+
+// Key C sent, so the time ends when the program has put the block on the clipboard (the
+// driver, blocked in the send, still answers the clipboard's messages); the average of
+// `times` copies. The block's checksum goes out split in two exact halves, for comparing
+// the builds' blocks.
+static void TimeCopy(App& app, const std::string& key, int times)
+{
+    double t0 = NowMs();
+    for (int i = 0; i < times; ++i)
+        Key(app, 'C');
+    double ms = (NowMs() - t0) / times;
+    std::vector<uint8_t> block;
+    CHECK(ReadClipboardDib(block), "%s: no CF_DIB on the clipboard", key.c_str());
+    uint64_t h = Fnv1a(block);
+    Result(key + ".ms", ms);
+    Result(key + ".bytes", double(block.size()));
+    Result(key + ".sum-high", double(h >> 32));
+    Result(key + ".sum-low", double(h & 0xFFFFFFFFu));
+}
+
+// ---- the benchmark's mesh and scenes ---------------------------------------------------------------
+
+// Two bent columns and two bent rows spanning a W x H canvas (greatest x W - 2, y H - 2),
+// refined four times: 2 -> 3 -> 5 -> 9 -> 17 curves in each family. At 1920 x 1080 the
+// points are those of the original 1920 x 1080 benchmark.
+static std::vector<std::vector<POINT>> BenchStrokes(int W, int H)
+{
+    auto at = [&](int x, int y) { return POINT{x * (W - 2) / 1918, y * (H - 2) / 1078}; };
+    return {{at(4, 0), at(40, 540), at(2, 1078)},
+            {at(1916, 0), at(1880, 540), at(1918, 1078)},
+            {at(0, 3), at(960, 60), at(1918, 2)},
+            {at(0, 1076), at(960, 1010), at(1918, 1078)}};
+}
+
+constexpr int kPastes = 3;
+
+static void DrawBenchMesh(App& app, int W, int H)
+{
+    std::vector<std::vector<POINT>> strokes = BenchStrokes(W, H);
+    Stroke(app, strokes[0]);
+    Stroke(app, strokes[1]);
+    Key(app, 'T');
+    Stroke(app, strokes[2]);
+    Stroke(app, strokes[3]);
+    Key(app, 'H');
+    for (int i = 0; i < 4; ++i)
+        Key(app, 'W');
+}
+
+// The same editing as a scene for vorlin-render.
+static void WriteBenchScene(const std::string& path, int W, int H)
+{
+    std::vector<std::vector<POINT>> strokes = BenchStrokes(W, H);
+    std::string text = "{\"source\": \"bench_source.bmp\", \"selection\": [0, 0, 3999, 2999], "
+                       "\"actions\": [";
+    auto stroke = [&](const std::vector<POINT>& points) {
+        text += "{\"stroke\": [";
+        for (size_t i = 0; i < points.size(); ++i)
+            text += (i ? ", [" : "[") + std::to_string(points[i].x) + ", " +
+                    std::to_string(points[i].y) + "]";
+        text += "]}, ";
+    };
+    stroke(strokes[0]);
+    stroke(strokes[1]);
+    text += "{\"family\": \"rows\"}, ";
+    stroke(strokes[2]);
+    stroke(strokes[3]);
+    text += "{\"family\": \"columns\"}, {\"refine\": true}, {\"refine\": true}, {\"refine\": "
+            "true}, {\"refine\": true}]}\n";
+    WriteText(path, text);
+}
+
+// A 24-bit bottom-up BMP, the pasted source for vorlin-render.
+static void WriteBmp(const std::string& path, const Image& image)
+{
+    const uint32_t rowBytes = (uint32_t(image.width) * 3 + 3) & ~3u;
+    std::string bytes(54 + size_t(rowBytes) * image.height, '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            bytes[at + k] = char(v >> (8 * k));
+    };
+    bytes[0] = 'B', bytes[1] = 'M';
+    put32(2, uint32_t(bytes.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(image.width));
+    put32(22, uint32_t(image.height));
+    bytes[26] = 1, bytes[28] = 24;
+    for (int y = 0; y < image.height; ++y) {
+        char* row = &bytes[54 + size_t(image.height - 1 - y) * rowBytes];
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t v = image.At(x, y);
+            row[x * 3] = char(v), row[x * 3 + 1] = char(v >> 8), row[x * 3 + 2] = char(v >> 16);
+        }
+    }
+    WriteText(path, bytes);
+}
+
+// bench [REPEATS [SCENE-FOLDER]]: a 4000 x 3000 source pasted, a 1920 x 1080 backdrop
+// dropped, a 17 x 17 mesh on a 1920 x 1080 canvas; repaints on expose, during a stroke and
+// on zoom notches; the copy of that canvas and of a 100-megapixel one. With a scene
+// folder, the two canvases are written there as vorlin-render scenes.
 int CaseBench()
 {
     int repeats = gContext.args.empty() ? 20 : std::max(1, _wtoi(gContext.args[0].c_str()));
-    gSendTimeoutMs = 300000;  // a paste of 48 MB and whole-canvas paints take their time
+    std::string scenes = gContext.args.size() > 1 ? Narrow(gContext.args[1]) : std::string();
+    gSendTimeoutMs = 600000;  // a paste of 48 MB and copies of 400 MB take their time
     App app;
     if (!app.Start())
         return 1;
@@ -68,61 +210,108 @@ int CaseBench()
             source.pixels[size_t(y) * source.width + x] =
                 0xFF000000u | (uint32_t(x * 255 / 3999) << 16) | (uint32_t(y * 255 / 2999) << 8) |
                 (((x / 50 + y / 50) & 1) ? 0xE0u : 0x20u);
-    double t0 = NowMs();
-    if (!PutBitmapOnClipboard(source))
-        return 1;
-    Key(app, 'V');
-    double pasteMs = NowMs() - t0;
+    if (!scenes.empty()) {
+        if (!FileExists(scenes + "/bench_source.bmp"))
+            WriteBmp(scenes + "/bench_source.bmp", source);
+        WriteBenchScene(scenes + "/bench-1080.scene.json", 1920, 1080);
+        WriteBenchScene(scenes + "/bench-100mp.scene.json", 12000, 8334);
+    }
+    // Each paste from a clipboard just filled, as after a copy in another program; then
+    // until both panes show the picture.
+    double pasteMs = 0, shownMs = 0;
+    for (int i = 0; i < kPastes; ++i) {
+        if (!PutBitmapOnClipboard(source))
+            return 1;
+        double t0 = NowMs();
+        Key(app, 'V');
+        pasteMs += NowMs() - t0;
+        Send(app.source, WM_PAINT, 0, 0);
+        Send(app.result, WM_PAINT, 0, 0);
+        shownMs += NowMs() - t0;
+    }
+    Result("paste.ms", pasteMs / kPastes);
+    Result("paste-shown.ms", shownMs / kPastes);
+    SavePng(OutPath("source-pane.png"), CaptureClient(app.source));
 
-    // Two bent columns and two bent rows spanning the canvas (greatest x 1918, y 1078),
-    // refined four times: 2 -> 3 -> 5 -> 9 -> 17 curves in each family.
-    Stroke(app, {{4, 0}, {40, 540}, {2, 1078}});
-    Stroke(app, {{1916, 0}, {1880, 540}, {1918, 1078}});
-    Key(app, 'T');
-    Stroke(app, {{0, 3}, {960, 60}, {1918, 2}});
-    Stroke(app, {{0, 1076}, {960, 1010}, {1918, 1078}});
-    Key(app, 'H');
-    for (int i = 0; i < 4; ++i)
-        Key(app, 'W');
+    // The backdrop: 1920 x 1080 of gradients and stripes.
+    Image backdrop;
+    backdrop.width = 1920;
+    backdrop.height = 1080;
+    backdrop.pixels.resize(size_t(backdrop.width) * backdrop.height);
+    for (int y = 0; y < backdrop.height; ++y)
+        for (int x = 0; x < backdrop.width; ++x)
+            backdrop.pixels[size_t(y) * backdrop.width + x] =
+                0xFF000000u | (uint32_t(255 - x * 255 / 1919) << 16) |
+                (uint32_t(((x + y) / 16) & 1 ? 0x90 : 0x30) << 8) | uint32_t(y * 255 / 1079);
+    std::string backdropPath = OutPath("bench_backdrop.png");
+    SavePng(backdropPath, backdrop);
+    size_t have = ReadPaintLines().size();
+    DropFiles(app, app.result, {WinPath(backdropPath)}, POINT{10, 10});
+    WaitForPaints(have + 1);
 
-    // The same pane without and with the warp: the difference is what the warp costs a
-    // paint. Then Single, with a rectangle marked: ResultPane fills the window.
-    PaneBox stacked = BoxOf(app, app.result);
-    Timing bare = TimeRepaints(app.result, repeats);
+    DrawBenchMesh(app, 1920, 1080);
     RubberBand(app, POINT{0, 0}, POINT{3999, 2999});
-    Timing warped = TimeRepaints(app.result, repeats);
-    Key(app, 'P');
-    PaneBox box = BoxOf(app, app.result);
-    Timing full = TimeRepaints(app.result, repeats);
+    PaneBox stacked = BoxOf(app, app.result);
+    Result("stacked.width", stacked.w);
+    Result("stacked.height", stacked.h);
+    HWND pane = app.result;
+    auto expose = [&](int) { InvalidateRect(pane, nullptr, FALSE); };
+    TimeSeries(1, expose);
+    ReportSeries("expose", TimeSeries(repeats, expose));
 
-    std::vector<uint8_t> block;
-    t0 = NowMs();
-    bool copied = CopyResult(app, block);
-    double copyMs = NowMs() - t0;
+    // Wheel notches on ResultPane, out and in in turn (zooms 1/1.1 and 1): one pair first.
+    // MainWindow gives a wheel message to ResultPane by its screen x alone: one beyond
+    // SourcePane's width.
+    const int farX = 10000;
+    auto notch = [&](int i) { Wheel(app, i % 2 == 0 ? 120 : -120, farX, 10); };
+    TimeSeries(2, notch);
+    ReportSeries("notch", TimeSeries(repeats - repeats % 2, notch));
+
+    // A stroke over the backdrop and the mesh: a column curve zigzagging down the middle.
+    Send(pane, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(1000, 100));
+    auto move = [&](int i) {
+        Send(pane, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(i % 2 ? 1030 : 1000, 100 + 8 * (i + 1)));
+    };
+    ReportSeries("stroke", TimeSeries(repeats, move));
+    have = ReadPaintLines().size();
+    Send(pane, WM_LBUTTONUP, 0, PackPoint(1000, 100 + 8 * repeats));
+    WaitForPaints(have + 1);
+    // Its label spot, 8 right of and below its first point: the curve is deleted again.
+    have = ReadPaintLines().size();
+    RightDrag(app, POINT{1008, 108}, POINT{1008, 108});
+    WaitForPaints(have + 1);
+    SavePng(OutPath("pane-zoom1.png"), CaptureClient(pane));
+    Wheel(app, -120, farX, 10);
+    // Scaled, the picture's last column and row are blended with what the window showed
+    // before, and the sliver beyond them is not painted: both are left out.
+    Image zoomed = CaptureClient(pane), cut;
+    cut.width = int(float(int(float(zoomed.width) / 1.1f)) * 1.1f) - 1;
+    cut.height = int(float(int(float(zoomed.height) / 1.1f)) * 1.1f) - 1;
+    for (int y = 0; y < cut.height; ++y)
+        for (int x = 0; x < cut.width; ++x)
+            cut.pixels.push_back(zoomed.At(x, y));
+    SavePng(OutPath("pane-zoom1.1.png"), cut);
+    Wheel(app, 120, farX, 10);
+
+    Key(app, 'P');  // Single: ResultPane fills the window
+    PaneBox box = BoxOf(app, pane);
+    Result("single.width", box.w);
+    Result("single.height", box.h);
+    TimeSeries(1, expose);
+    ReportSeries("single", TimeSeries(repeats, expose));
+
+    TimeCopy(app, "copy-1080", 5);
+    // The same mesh stretched over 12000 x 8334 canvas pixels.
+    Key(app, VK_DELETE);
+    DrawBenchMesh(app, 12000, 8334);
+    Send(app.source, WM_PAINT, 0, 0);  // nothing left to paint while the copy is timed
+    Send(pane, WM_PAINT, 0, 0);
+    Pump(200);
+    TimeCopy(app, "copy-100mp", 1);
     Screenshot("bench");
 
-    char text[1600];
-    std::snprintf(text, sizeof text,
-                  "desktop %dx%d\n"
-                  "paste of the 4000x3000 source (key V): %.0f ms\n"
-                  "ResultPane %dx%d (Stacked), 17x17 mesh, 1920x1080 canvas:\n"
-                  "  paint without the warp (nothing marked): average %.1f ms (min %.1f, max %.1f, "
-                  "%d paints)\n"
-                  "  paint with the warp: average %.1f ms (min %.1f, max %.1f, %d paints)\n"
-                  "  the warp's share of a paint: %.1f ms\n"
-                  "ResultPane %dx%d (Single)%s:\n"
-                  "  paint with the warp: average %.1f ms (min %.1f, max %.1f, %d paints)\n"
-                  "copy (key C to the CF_DIB on the clipboard, %zu bytes): %.0f ms\n",
-                  screenW, screenH, pasteMs, stacked.w, stacked.h, bare.average, bare.minimum,
-                  bare.maximum, bare.count, warped.average, warped.minimum, warped.maximum,
-                  warped.count, warped.average - bare.average, box.w, box.h,
-                  box.w >= 1920 && box.h >= 1080
-                      ? ""
-                      : " (smaller than the 1920x1080 canvas: the paint covers the pane only)",
-                  full.average, full.minimum, full.maximum, full.count,
-                  copied ? block.size() : size_t(0), copyMs);
-    std::printf("%s", text);
-    WriteText(OutPath("bench.txt"), text);
+    std::printf("desktop %dx%d\n", screenW, screenH);
+    WriteText(OutPath("bench.txt"), gResults);
     app.CloseAndCheck();
     return 0;
 }

@@ -424,6 +424,121 @@ int CaseResultZoom()
     return 0;
 }
 
+// ---- what ResultPane keeps between paints ---------------------------------------------------------------
+
+// coords.png pasted, with or without a backdrop wider than the pane and partly transparent,
+// and a bent 3 x 3 mesh drawn in Single layout, where ResultPane stays hidden (and
+// unpainted) until a rectangle is marked.
+static bool StartLayerScene(App& app, bool backdrop)
+{
+    if (!StartWithCoordsPicture(app))
+        return false;
+    if (backdrop) {
+        size_t have = ReadPaintLines().size();
+        DropFiles(app, app.result, {WinPath(DataPath("backdrop.png"))}, POINT{10, 10});
+        WaitForPaints(have + 1);  // the drop is handled
+    }
+    Key(app, 'P');
+    Stroke(app, {{20, 10}, {45, 100}, {25, 190}});
+    Stroke(app, {{150, 5}, {165, 100}, {140, 195}});
+    Stroke(app, {{276, 10}, {290, 100}, {270, 190}});
+    Key(app, 'T');
+    Stroke(app, {{10, 20}, {150, 35}, {290, 15}});
+    Stroke(app, {{10, 100}, {150, 85}, {290, 110}});
+    Stroke(app, {{10, 180}, {150, 195}, {290, 175}});
+    Key(app, 'H');
+    return true;
+}
+
+// Zooms 1, 1.1^2 and 1.1^2 / 1.1^4, reached by the first 0, 2 and 6 of these notches
+// (-120 zooms in).
+static const int kLayerNotches[] = {-120, -120, 120, 120, 120, 120};
+static const size_t kLayerZoomAt[] = {0, 2, 6};
+
+static float LayerZoom(int k)
+{
+    float z = 1.0f;
+    for (size_t notch = 0; notch < kLayerZoomAt[k]; ++notch)
+        z = kLayerNotches[notch] < 0 ? z * 1.1f : z / 1.1f;
+    return z;
+}
+
+// ResultPane's pixels that a paint decides: not the sliver beyond the zoomed offscreen,
+// which no paint covers, nor, when the picture is scaled, its last column and row, whose
+// samples reach past its edge and are blended with whatever the window showed before.
+static void CheckSamePane(const Image& got, const Image& want, float zoom, const char* what)
+{
+    const int edge = zoom == 1.0f ? 0 : 1;
+    const int w = int(float(int(float(want.width) / zoom)) * zoom) - edge;
+    const int h = int(float(int(float(want.height) / zoom)) * zoom) - edge;
+    long bad = 0;
+    if (got.width == want.width && got.height == want.height)
+        for (int y = 0; y < h && y < want.height; ++y)
+            for (int x = 0; x < w && x < want.width; ++x)
+                bad += got.At(x, y) != want.At(x, y);
+    if (!CHECK(got.width == want.width && got.height == want.height && bad == 0,
+               "%s: %ld pixels of ResultPane differ from the first paint's", what, bad)) {
+        SavePng(OutPath(std::string(what) + " reused.png"), got);
+        SavePng(OutPath(std::string(what) + " first.png"), want);
+    }
+}
+
+// ResultPane with and without a backdrop, at three zooms: the first paint of a fresh
+// program in that state (the selection marked last, so that paint composes anew) against
+// an expose repaint that reuses what it kept and, at the second zoom, against the program
+// of the first zoom zoomed in, which cuts its offscreen from the kept layers.
+int CasePaintLayers()
+{
+    const int farX = 10000;  // a wheel at this screen x goes to ResultPane
+    for (bool backdrop : {false, true}) {
+        Image first[3], cut;
+        for (int k = 0; k < 3; ++k) {
+            char what[64];
+            std::snprintf(what, sizeof what, "zoom %.6f %s", double(LayerZoom(k)),
+                          backdrop ? "with a backdrop" : "without a backdrop");
+            std::string timings = OutPath("paints.txt");
+            DeleteFileW(WinPath(timings).c_str());
+            SetEnvironmentVariableW(L"VORLIN_PAINT_TIMINGS", WinPath(timings).c_str());
+            App app;
+            if (!StartLayerScene(app, backdrop))
+                return 1;
+            for (size_t notch = 0; notch < kLayerZoomAt[k]; ++notch)
+                Wheel(app, kLayerNotches[notch], farX, 10);
+            Send(app.result, WM_PAINT, 0, 0);  // nothing left to paint
+            size_t have = ReadPaintLines().size();
+            RubberBand(app, POINT{30, 20}, POINT{280, 200});
+            WaitForPaints(have + 1);
+            // the program's drawing reaches the screen once it is back in its message loop
+            Send(app.result, WM_NULL, 0, 0);
+            Pump(100);
+            first[k] = CaptureClient(app.result, false);
+            std::vector<PaintLine> lines = ReadPaintLines();
+            CHECK(lines.size() == have + 1 && lines.back().Composed(),
+                  "%s: %zu paints after marking the rectangle, not one that composed", what,
+                  lines.size() - have);
+            auto reusedPaint = [&](const char* when) {
+                Image pane = CaptureClient(app.result);
+                lines = ReadPaintLines();
+                CHECK(!lines.empty() && !lines.back().Composed(),
+                      "%s: %s, the repaint composed anew instead of reusing what was kept", what,
+                      when);
+                return pane;
+            };
+            CheckSamePane(reusedPaint("on expose"), first[k], LayerZoom(k), what);
+            if (k == 0) {
+                Wheel(app, kLayerNotches[0], farX, 10);
+                Wheel(app, kLayerNotches[1], farX, 10);
+                cut = reusedPaint("zoomed in");
+            }
+            Screenshot(std::string("layers ") + what);
+            app.CloseAndCheck();
+        }
+        CheckSamePane(cut, first[1], LayerZoom(1),
+                      backdrop ? "zoomed in with a backdrop" : "zoomed in without a backdrop");
+    }
+    return 0;
+}
+
 // ---- dropped files ---------------------------------------------------------------------------------------
 
 // Whether the pane shows the picture at (0, 0), 1:1, apart from the zoom label.

@@ -121,10 +121,27 @@ void RubberBand(App& app, POINT from, POINT to);
 // A wheel message to MainWindow with the given delta and screen position.
 void Wheel(App& app, int delta, int screenX, int screenY);
 
-// Repaints the window synchronously and reads its client area from the screen.
-Image CaptureClient(HWND hwnd);
+// Repaints the window synchronously (unless told not to) and reads its client area from
+// the screen.
+Image CaptureClient(HWND hwnd, bool repaint = true);
 // Saves a picture of the whole desktop (for a person) under the case folder.
 void Screenshot(const std::string& name);
+
+// ---- the program's own paint timings ------------------------------------------------------
+
+// With VORLIN_PAINT_TIMINGS naming a file (a Windows path) in the driver's environment, the
+// program started from it writes one line per ResultPane paint: microseconds of setup,
+// clear, backdrop, warp, reuse, overlays and the final draw, then the total.
+constexpr int kPaintPhases = 7;
+extern const char* const kPaintPhaseNames[kPaintPhases];
+struct PaintLine {
+    double us[kPaintPhases + 1] = {};
+    // Composed below its overlays anew, rather than from what the program kept.
+    bool Composed() const { return us[1] > 0 || us[2] > 0 || us[3] > 0; }
+};
+std::vector<PaintLine> ReadPaintLines();
+// Waits, pumping, until the program has written `count` lines.
+bool WaitForPaints(size_t count);
 
 // ---- clipboard ---------------------------------------------------------------------------
 

@@ -225,10 +225,12 @@ bool CheckCopyEquals(App& app, const Image& expected, const char* what, UINT vk)
     uint32_t bg = 0, bw = 0;
     for (int y = 0; y < got.height; ++y)
         for (int x = 0; x < got.width; ++x) {
+            // All four bytes: a transparent pixel comes out black with a fourth byte of 0, an
+            // opaque one as it is, its fourth byte 0xFF.
             uint32_t e = expected.At(x, y);
-            uint32_t want = (e >> 24) == 0 ? kBlack : Rgb(e);  // transparent comes out black
-            if (Rgb(got.At(x, y)) != want && bad++ == 0) {
-                bx = x, by = y, bg = Rgb(got.At(x, y)), bw = want;
+            uint32_t want = (e >> 24) == 0 ? 0x00000000u : e;
+            if (got.At(x, y) != want && bad++ == 0) {
+                bx = x, by = y, bg = got.At(x, y), bw = want;
             }
         }
     ReportMismatches((std::string(what) + ": copy").c_str(), bad, long(got.width) * got.height, bx,

@@ -355,13 +355,15 @@ void Wheel(App& app, int delta, int screenX, int screenY)
 
 // ---- screen read-back ---------------------------------------------------------------------
 
-Image CaptureClient(HWND hwnd)
+Image CaptureClient(HWND hwnd, bool repaint)
 {
     Image image;
-    // Painting is stateless, so a forced repaint shows the current state. RedrawWindow's
-    // update does not wait for another process's paint; a sent WM_PAINT does.
-    InvalidateRect(hwnd, nullptr, FALSE);
-    Send(hwnd, WM_PAINT, 0, 0);
+    // A forced repaint shows the current state. RedrawWindow's update does not wait for
+    // another process's paint; a sent WM_PAINT does.
+    if (repaint) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        Send(hwnd, WM_PAINT, 0, 0);
+    }
     Pump(10);
     RECT r{};
     GetClientRect(hwnd, &r);
@@ -412,6 +414,58 @@ void Screenshot(const std::string& name)
     std::string request = "import " + path;
     // The helper runs "import -window root PATH" for an import request.
     RealInput("@" + request);
+}
+
+// ---- the program's own paint timings ------------------------------------------------------
+
+const char* const kPaintPhaseNames[kPaintPhases] = {"setup", "clear",    "backdrop", "warp",
+                                                    "reuse", "overlays", "final"};
+
+static std::wstring PaintTimingsPath()
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"VORLIN_PAINT_TIMINGS", path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(path, n) : std::wstring();
+}
+
+std::vector<PaintLine> ReadPaintLines()
+{
+    std::vector<PaintLine> lines;
+    std::wstring path = PaintTimingsPath();
+    FILE* f = path.empty() ? nullptr : _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return lines;
+    PaintLine line;
+    while (std::fscanf(f, "%lf %lf %lf %lf %lf %lf %lf %lf", &line.us[0], &line.us[1], &line.us[2],
+                       &line.us[3], &line.us[4], &line.us[5], &line.us[6], &line.us[7]) == 8)
+        lines.push_back(line);
+    std::fclose(f);
+    return lines;
+}
+
+static int64_t PaintFileSize()
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    std::wstring path = PaintTimingsPath();
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool WaitForPaints(size_t count)
+{
+    double end = NowMs() + 60000;
+    int64_t size = -1;
+    while (NowMs() < end) {
+        int64_t now = PaintFileSize();
+        if (now != size) {
+            size = now;
+            if (ReadPaintLines().size() >= count)
+                return true;
+        }
+        Pump(1);
+    }
+    return Check(false, "no ResultPane paint within 60 s (is VORLIN_PAINT_TIMINGS set?)");
 }
 
 // ---- clipboard --------------------------------------------------------------------------------

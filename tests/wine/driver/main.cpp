@@ -32,6 +32,7 @@ constexpr Case kCases[] = {
     {"delete", CaseDelete},
     {"node-drag", CaseNodeDrag},
     {"result-zoom", CaseResultZoom},
+    {"paint-layers", CasePaintLayers},
     {"drop-source", CaseDropSource},
     {"drop-result", CaseDropResult},
     {"thresholds", CaseThresholds},
