@@ -84,12 +84,7 @@ int SplitterTop(const EditorState& e)
 
 int wmain()
 {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    HWND main = CreateMainWindow(GetModuleHandleW(nullptr));
-    Expect(main != nullptr, "MainWindow is created in-process");
+    HWND main = StartInProcess();
     if (!main)
         return 1;
     SetWindowPos(main, nullptr, 0, 0, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -118,12 +118,7 @@ int wmain(int argc, wchar_t** argv)
         if (c == L'/')
             c = L'\\';
 
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND main = CreateMainWindow(instance);
-    Expect(main != nullptr, "MainWindow is created in-process");
+    HWND main = StartInProcess();
     if (!main)
         return 1;
     ShowWindow(main, SW_SHOW);

@@ -68,13 +68,8 @@ std::vector<uint8_t> PlainDibBlock(EditorState& e)
 
 int wmain()
 {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND main = CreateMainWindow(instance);
-    Expect(main != nullptr, "MainWindow is created in-process");
+    HWND main = StartInProcess();
     if (!main)
         return 1;
     WNDCLASSW owner{};

@@ -1,11 +1,14 @@
-// What the in-process test programs share: checks that print and count, the message pump,
-// dropped-file blocks, and the ending that closes the program's window and reports.
+// What the in-process test programs share: checks that print and count, the start that
+// makes the program's window, the message pump, dropped-file blocks, and the ending that
+// closes the program's window and reports.
 #pragma once
 
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -13,12 +16,27 @@
 #include <string>
 #include <vector>
 
+#include "app/windows_win.h"
+
 inline int gFailed = 0;
 
 inline void Expect(bool ok, const char* what)
 {
     std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
     gFailed += !ok;
+}
+
+// Unbuffered output, GDI+ and MainWindow made as the program makes them, not yet shown;
+// null (reported) when the window cannot be made.
+inline HWND StartInProcess()
+{
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    HWND main = CreateMainWindow(GetModuleHandleW(nullptr));
+    Expect(main != nullptr, "MainWindow is created in-process");
+    return main;
 }
 
 inline void Pump()

@@ -118,12 +118,7 @@ bool PutBitmapOnClipboard()
 
 int wmain()
 {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    HWND main = CreateMainWindow(GetModuleHandleW(nullptr));
-    Expect(main != nullptr, "MainWindow is created in-process");
+    HWND main = StartInProcess();
     if (!main)
         return 1;
     ShowWindow(main, SW_SHOW);

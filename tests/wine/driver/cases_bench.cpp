@@ -260,10 +260,11 @@ int CaseBench()
     ReportSeries("expose", TimeSeries(repeats, expose));
 
     // Wheel notches on ResultPane, out and in in turn (zooms 1/1.1 and 1): one pair first.
-    // MainWindow gives a wheel message to ResultPane by its screen x alone: one beyond
-    // SourcePane's width.
-    const int farX = 10000;
-    auto notch = [&](int i) { Wheel(app, i % 2 == 0 ? 120 : -120, farX, 10); };
+    // Sent to the pane itself, which every build zooms alike, whatever MainWindow's routing.
+    auto wheel = [&](int delta) {
+        Send(pane, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(int16_t(delta))), 0);
+    };
+    auto notch = [&](int i) { wheel(i % 2 == 0 ? 120 : -120); };
     TimeSeries(2, notch);
     ReportSeries("notch", TimeSeries(repeats - repeats % 2, notch));
 
@@ -281,7 +282,7 @@ int CaseBench()
     RightDrag(app, POINT{1008, 108}, POINT{1008, 108});
     WaitForPaints(have + 1);
     SavePng(OutPath("pane-zoom1.png"), CaptureClient(pane));
-    Wheel(app, -120, farX, 10);
+    wheel(-120);
     // Scaled, the picture's last column and row are blended with what the window showed
     // before, and the sliver beyond them is not painted: both are left out.
     Image zoomed = CaptureClient(pane), cut;
@@ -291,7 +292,7 @@ int CaseBench()
         for (int x = 0; x < cut.width; ++x)
             cut.pixels.push_back(zoomed.At(x, y));
     SavePng(OutPath("pane-zoom1.1.png"), cut);
-    Wheel(app, 120, farX, 10);
+    wheel(120);
 
     Key(app, 'P');  // Single: ResultPane fills the window
     PaneBox box = BoxOf(app, pane);
