@@ -28,6 +28,14 @@ std::wstring gData;  // Windows path of the fixture folder, with a trailing back
 
 std::wstring Fixture(const wchar_t* name) { return gData + name; }
 
+// Whether any window of this thread was sent a message while the wait cursor showed.
+bool gWaitSeen = false;
+LRESULT CALLBACK SeeCursor(int code, WPARAM wParam, LPARAM lParam)
+{
+    gWaitSeen |= GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // 0xAARRGGBB pixels of a fixture, decoded by stb_image, not by the GDI+ of the drop.
 struct Picture {
     int width = 0, height = 0;
@@ -222,8 +230,15 @@ int wmain(int argc, wchar_t** argv)
     std::ofstream(std::filesystem::path(scenePath))
         << R"({"source": "drop_b.png", "columns": [[[5, 5], [6, 90]], [[60, 4], [61, 92]]],)"
         << R"( "rows": [[[0, 10], [70, 11]]], "actions": [{"family": "rows"}]})";
+    // In Single layout the opening lays the panes out anew, which sends them messages.
+    e.layoutMode = LayoutMode::Single;
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, SeeCursor, nullptr, GetCurrentThreadId());
     ResultPaneProc(e.resultPane, WM_DROPFILES,
                    WPARAM(MakeDrop({Fixture(L"drop_a.png"), scenePath}, POINT{1, 1})), 0);
+    UnhookWindowsHookEx(hook);
+    Expect(gWaitSeen && GetCursor() != LoadCursorW(nullptr, IDC_WAIT),
+           "the wait cursor shows while the scene opens, and only then");
     const CurveSet columns = {{{5, 5}, {6, 90}}, {{60, 4}, {61, 92}}};
     const Picture b = Decode(Fixture(L"drop_b.png"));
     Expect(SamePixels(e.sourcePixels, b) && SameAsPicture(e.sourceImage.get(), b) &&
