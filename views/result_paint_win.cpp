@@ -9,6 +9,7 @@
 #include "views/paint_layers.h"
 #include "views/paint_win.h"
 #include "views/view_math.h"
+#include "warp/gdiplus_pixels_win.h"
 #include "warp/mesh_warp.h"
 
 static void FillDot(Gdiplus::Graphics& graphics, uint32_t color, int32_t x, int32_t y)
@@ -74,20 +75,13 @@ void PaintWithoutOffscreen(Gdiplus::Graphics& window, uint32_t clearColor, float
 // What the pane keeps between paints; plain memory, so it needs no release before GDI+ stops.
 static ResultLayers gLayers;
 
-// A GDI+ bitmap over a packed ARGB image's own pixels, for drawing on them in place.
-static Gdiplus::Bitmap BitmapOver(uint32_t* pixels, uint32_t width, uint32_t height)
-{
-    return Gdiplus::Bitmap(INT(width), INT(height), INT(width * 4), PixelFormat32bppARGB,
-                           reinterpret_cast<BYTE*>(pixels));
-}
-
 // BackdropImage at its natural size from (0, 0) over the cleared layer, cut off at its edge.
 static bool DrawBackdrop(KeptLayer& layer, const EditorState& e)
 {
     if (!e.backdropImage)
         return true;
     Gdiplus::Bitmap bitmap =
-        BitmapOver(layer.image.pixels.data(), layer.image.width, layer.image.height);
+        BitmapOverWords(layer.image.pixels.data(), layer.image.width, layer.image.height);
     if (bitmap.GetLastStatus() != Gdiplus::Ok)
         return false;
     Gdiplus::Graphics graphics(&bitmap);
@@ -98,13 +92,6 @@ static bool DrawBackdrop(KeptLayer& layer, const EditorState& e)
     return true;
 }
 
-// Every cell of the grid written over the layer's pixels; those outside the cells keep the
-// background and the backdrop.
-static void RenderWarp(KeptLayer& layer, const EditorState& e)
-{
-    RenderEditorWarp(e.sourcePixels.Lock(), layer.image.Lock(), e, 0);
-}
-
 // One to one, an opaque frame comes out of GDI+'s draw exactly as it went in: the device's
 // own copy of the pixels gives the same picture, without the cost.
 static void DrawFrame(HDC dc, std::vector<uint32_t>& frame, Gdiplus::Bitmap& offscreen,
@@ -113,13 +100,7 @@ static void DrawFrame(HDC dc, std::vector<uint32_t>& frame, Gdiplus::Bitmap& off
     Gdiplus::Rect destination(0, 0, ScaleLength(width, zoom), ScaleLength(height, zoom));
     if (destination.Width == width && destination.Height == height &&
         AllOpaque(frame.data(), size_t(width) * size_t(height))) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = TopDownInfo32(width, height);
         SetDIBitsToDevice(dc, 0, 0, DWORD(width), DWORD(height), 0, 0, 0, UINT(height),
                           frame.data(), &info, DIB_RGB_COLORS);
         return;
@@ -170,7 +151,6 @@ void PaintResultPane(HWND pane)
         bool drawn = cleared && DrawBackdrop(layers.backdrop, e);
         clock.Mark(PaintPhase::Backdrop);
         if (!drawn) {
-            layers.backdrop.composed = false;
             withoutOffscreen();
             return;
         }
@@ -187,7 +167,8 @@ void PaintResultPane(HWND pane)
             withoutOffscreen();
             return;
         }
-        RenderWarp(layers.warped, e);
+        // every cell of the grid over the backdrop layer's copy
+        RenderEditorWarp(e.sourcePixels.Lock(), layers.warped.image.Lock(), e, 0);
         clock.Mark(PaintPhase::Warp);
     }
     if (!CopyLayerCorner(warp ? layers.warped : layers.backdrop, uint32_t(width), uint32_t(height),
@@ -197,7 +178,8 @@ void PaintResultPane(HWND pane)
     }
     clock.Mark(PaintPhase::Reuse);
 
-    Gdiplus::Bitmap offscreen = BitmapOver(layers.frame.data(), uint32_t(width), uint32_t(height));
+    Gdiplus::Bitmap offscreen =
+        BitmapOverWords(layers.frame.data(), uint32_t(width), uint32_t(height));
     if (offscreen.GetLastStatus() != Gdiplus::Ok) {
         withoutOffscreen();
         return;

@@ -33,47 +33,26 @@ public:
 
 UINT PngClipboardFormat() { return RegisterClipboardFormatW(L"PNG"); }
 
-// A decoded image copied into a bitmap of its own memory, so that nothing of it goes on
-// reading the stream it came from; null when the image is not whole or the copy fails.
-static std::unique_ptr<Gdiplus::Bitmap> DetachedCopy(Gdiplus::Bitmap& decoded)
-{
-    if (!IsWholeImage(&decoded))
-        return nullptr;
-    const INT width = INT(decoded.GetWidth());
-    const INT height = INT(decoded.GetHeight());
-    std::unique_ptr<Gdiplus::Bitmap> copy(new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB));
-    if (!copy || copy->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    Gdiplus::Rect whole(0, 0, width, height);
-    Gdiplus::BitmapData target{};
-    if (copy->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &target) !=
-        Gdiplus::Ok)
-        return nullptr;
-    // the decoded pixels are read straight into the copy's memory
-    Gdiplus::BitmapData into = target;
-    bool read =
-        decoded.LockBits(&whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
-                         PixelFormat32bppARGB, &into) == Gdiplus::Ok;
-    if (read)
-        decoded.UnlockBits(&into);
-    copy->UnlockBits(&target);
-    return read ? std::move(copy) : nullptr;
-}
-
-// The clipboard's "PNG" block decoded through GDI+, while the clipboard is open.
-static std::unique_ptr<Gdiplus::Bitmap> DecodePngBlock(HGLOBAL block)
+// The clipboard's "PNG" block decoded through GDI+, while the clipboard is open, into ARGB
+// pixels of its own and an image that draws from them, so that nothing goes on reading the
+// stream; no image when the block does not decode whole.
+static PastedImage DecodePngBlock(HGLOBAL block)
 {
     IStream* stream = nullptr;
     // the block stays the clipboard's: the stream only reads it and does not free it
     if (FAILED(CreateStreamOnHGlobal(block, FALSE, &stream)) || !stream)
-        return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> image;
+        return {};
+    PastedImage pasted;
     {
         Gdiplus::Bitmap decoded(stream);
-        image = DetachedCopy(decoded);
+        if (IsWholeImage(&decoded))
+            pasted.pixels = CopyArgbPixels(&decoded);
     }
     stream->Release();
-    return image;
+    if (pasted.pixels.pixels.empty())
+        return {};
+    pasted.image = ImageOverPixels(pasted.pixels, PixelFormat32bppARGB);
+    return pasted;
 }
 
 PastedImage PasteImageFromClipboard(HWND owner)
@@ -85,10 +64,7 @@ PastedImage PasteImageFromClipboard(HWND owner)
     ScopedClipboard clipboard(owner);
     if (!bitmapOffered) {
         auto block = static_cast<HGLOBAL>(GetClipboardData(png));
-        PastedImage pasted;
-        if (block)
-            pasted.image = DecodePngBlock(block);
-        return pasted;
+        return block ? DecodePngBlock(block) : PastedImage{};
     }
     // the handle stays the clipboard's: its pixels are copied and it is not deleted
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
@@ -142,13 +118,11 @@ static HGLOBAL MakeDibBlock(const PixelImage& pixels)
     return block;
 }
 
-// A GDI+ bitmap over the image's own pixels, which it neither copies nor frees; it must not
-// outlive them.
+// A GDI+ bitmap over the image's own pixels, which only reads them.
 static Gdiplus::Bitmap BitmapOver(const PixelImage& pixels)
 {
-    return Gdiplus::Bitmap(INT(pixels.width), INT(pixels.height), INT(pixels.width * 4),
-                           PixelFormat32bppARGB,
-                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels.pixels.data())));
+    return BitmapOverWords(const_cast<uint32_t*>(pixels.pixels.data()), pixels.width,
+                           pixels.height);
 }
 
 PixelImage CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage& source)

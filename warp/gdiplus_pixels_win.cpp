@@ -62,13 +62,7 @@ bool ReadBitmapHandle(HBITMAP bitmap, PixelImage& pixels, std::unique_ptr<Gdiplu
     PixelImage read;
     if (!read.Allocate(width, height))
         return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = shape.bmWidth;
-    info.bmiHeader.biHeight = -shape.bmHeight;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownInfo32(shape.bmWidth, shape.bmHeight);
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc)
         return false;
@@ -78,13 +72,39 @@ bool ReadBitmapHandle(HBITMAP bitmap, PixelImage& pixels, std::unique_ptr<Gdiplu
         return false;
     for (uint32_t& word : read.pixels)
         word |= 0xFF000000u;
-    // the image draws from the pixels' own memory, which a move of them keeps
-    std::unique_ptr<Gdiplus::Bitmap> view(
-        new Gdiplus::Bitmap(INT(width), INT(height), INT(width * 4), PixelFormat32bppRGB,
-                            reinterpret_cast<BYTE*>(read.pixels.data())));
-    if (!view || view->GetLastStatus() != Gdiplus::Ok)  // the library's allocator can give null
+    std::unique_ptr<Gdiplus::Bitmap> view = ImageOverPixels(read, PixelFormat32bppRGB);
+    if (!view)
         return false;
     pixels = std::move(read);
     image = std::move(view);
     return true;
+}
+
+Gdiplus::Bitmap BitmapOverWords(uint32_t* words, uint32_t width, uint32_t height,
+                                Gdiplus::PixelFormat format)
+{
+    return Gdiplus::Bitmap(INT(width), INT(height), INT(width * 4), format,
+                           reinterpret_cast<BYTE*>(words));
+}
+
+std::unique_ptr<Gdiplus::Bitmap> ImageOverPixels(PixelImage& pixels, Gdiplus::PixelFormat format)
+{
+    std::unique_ptr<Gdiplus::Bitmap> image(
+        new Gdiplus::Bitmap(INT(pixels.width), INT(pixels.height), INT(pixels.width * 4), format,
+                            reinterpret_cast<BYTE*>(pixels.pixels.data())));
+    if (!image || image->GetLastStatus() != Gdiplus::Ok)  // the library's allocator can give null
+        return nullptr;
+    return image;
+}
+
+BITMAPINFO TopDownInfo32(int32_t width, int32_t height)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
 }

@@ -45,8 +45,7 @@ std::vector<uint8_t> PlainDibBlock(EditorState& e)
 {
     std::vector<uint8_t> block;
     PixelImage pixels = RenderResultPixels(e, e.sourcePixels);
-    Gdiplus::Bitmap target(INT(pixels.width), INT(pixels.height), INT(pixels.width * 4),
-                           PixelFormat32bppARGB, reinterpret_cast<BYTE*>(pixels.pixels.data()));
+    Gdiplus::Bitmap target = BitmapOverWords(pixels.pixels.data(), pixels.width, pixels.height);
     HBITMAP bitmap = nullptr;
     if (pixels.pixels.empty() ||
         target.GetHBITMAP(Gdiplus::Color(0xFF000000), &bitmap) != Gdiplus::Ok)
