@@ -22,8 +22,8 @@
 struct EditorState : MeshEditState {
     LayoutMode layoutMode = LayoutMode::Stacked;
     float sourceZoom = 1.0f;
-    // A pasted bitmap's image draws from sourcePixels' memory: the two are replaced
-    // together, the image first, through ReplacePaneImage.
+    // A pasted image draws from sourcePixels' memory: the two are replaced together, the
+    // image first, through ReplacePaneImage.
     std::unique_ptr<Gdiplus::Bitmap> sourceImage;    // none until a drop or a paste
     PixelImage sourcePixels;                         // sourceImage as ARGB, empty when it has none
     std::unique_ptr<Gdiplus::Bitmap> backdropImage;  // none until a drop on ResultPane

@@ -18,9 +18,9 @@
 // The registered clipboard format "PNG", in which other programs exchange images that keep
 // their transparency.
 UINT PngClipboardFormat();
-// What a paste found on the clipboard: a new image of its own and, when the image was read
-// straight into them, the same as the ARGB pixels the warp reads (the image then draws from
-// them), else empty pixels.
+// What a paste found on the clipboard: a new image of its own and, when it was read straight
+// into them (a 32-bit bitmap, a "PNG"), the ARGB pixels the warp reads, which the image then
+// draws from; empty pixels when the library converted some other bitmap into the image.
 struct PastedImage {
     std::unique_ptr<Gdiplus::Bitmap> image;  // null: nothing is to change
     PixelImage pixels;

@@ -21,16 +21,6 @@
 
 namespace {
 
-LPARAM At(int x, int y) { return MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y))); }
-
-void Stroke(HWND pane, int x0, int y0, int x1, int y1)
-{
-    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, At(x0, y0));
-    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At((x0 + x1) / 2, (y0 + y1) / 2));
-    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At(x1, y1));
-    SendMessageW(pane, WM_LBUTTONUP, 0, At(x1, y1));
-}
-
 // A plain window of this thread that takes the capture from the program's windows.
 HWND MakeThief()
 {

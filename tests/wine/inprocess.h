@@ -1,6 +1,6 @@
 // What the in-process test programs share: checks that print and count, the start that
-// makes the program's window, the message pump, dropped-file blocks, and the ending that
-// closes the program's window and reports.
+// makes the program's window, the message pump, mouse strokes, dropped-file blocks, and the
+// ending that closes the program's window and reports.
 #pragma once
 
 #ifndef NOMINMAX
@@ -11,6 +11,7 @@
 #include <gdiplus.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -46,6 +47,18 @@ inline void Pump()
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+}
+
+inline LPARAM At(int x, int y) { return MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y))); }
+
+// A left-button stroke from (x0, y0) through the middle to (x1, y1), through SendMessageW as
+// the system delivers them, so the registered procedure runs.
+inline void Stroke(HWND pane, int x0, int y0, int x1, int y1)
+{
+    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, At(x0, y0));
+    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At((x0 + x1) / 2, (y0 + y1) / 2));
+    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At(x1, y1));
+    SendMessageW(pane, WM_LBUTTONUP, 0, At(x1, y1));
 }
 
 // A shell-style drop: one moveable global block, DROPFILES then the wide names, each

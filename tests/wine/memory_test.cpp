@@ -71,17 +71,6 @@ void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
-LPARAM At(int x, int y) { return MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y))); }
-
-// Through SendMessageW, as the system delivers them, so the registered procedure runs.
-void Stroke(HWND pane, int x0, int y0, int x1, int y1)
-{
-    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, At(x0, y0));
-    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At((x0 + x1) / 2, (y0 + y1) / 2));
-    SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, At(x1, y1));
-    SendMessageW(pane, WM_LBUTTONUP, 0, At(x1, y1));
-}
-
 bool MeshIsWhole(const EditorState& e)
 {
     return GridHasShape(e.nodeGrid, e.rowCurves.size(), e.columnCurves.size());
