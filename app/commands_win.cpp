@@ -1,10 +1,10 @@
 // MainWindow's command layer: every key and menu command of the program.
 #include "app/editor_state.h"
-#include "app/scoped_win.h"
+#include "app/clipboard_win.h"
+#include "app/handles_win.h"
+#include "app/png_export_win.h"
 #include "app/windows_win.h"
 #include "mesh/refine.h"
-#include "warp/exchange_win.h"
-#include "warp/wait_cursor_win.h"
 
 #include <utility>
 
@@ -21,48 +21,6 @@ void SetTranslucency(HWND main, bool on)
     }
 }
 
-// A clipboard bitmap (or else "PNG") becomes SourceImage; with none on the clipboard, or
-// one that does not convert, nothing changes.
-static void PasteSource(HWND main)
-{
-    EditorState& e = gEditor;
-    ScopedWaitCursor wait;
-    PastedImage pasted = PasteImageFromClipboard(main);
-    if (!pasted.image ||
-        !ReplacePaneImage(PaneImage::Source, std::move(pasted.image), std::move(pasted.pixels)))
-        return;
-    Repaint(e.sourcePane);
-    Repaint(e.resultPane);
-}
-
-// The copy's pixels are kept while the clipboard promises them as "PNG"; a copy that
-// promised nothing leaves the last promise standing.
-static void CopyResult(HWND main)
-{
-    EditorState& e = gEditor;
-    PixelImage promised = CopyResultToClipboard(main, e, e.sourcePixels);
-    if (!promised.pixels.empty())
-        e.clipboardPixels = std::move(promised);
-}
-
-void OnMainRenderFormat(UINT format)
-{
-    if (format == PngClipboardFormat())
-        PutPngOnClipboard(gEditor.clipboardPixels);
-}
-
-// Before MainWindow goes, every promise is kept, if the clipboard is still ours.
-void OnMainRenderAllFormats(HWND main)
-{
-    if (!OpenClipboard(main))
-        return;
-    if (GetClipboardOwner() == main)
-        PutPngOnClipboard(gEditor.clipboardPixels);
-    CloseClipboard();
-}
-
-void OnMainDestroyClipboard() { gEditor.clipboardPixels = PixelImage{}; }
-
 void RunCommand(HWND main, Command command)
 {
     EditorState& e = gEditor;
@@ -71,11 +29,7 @@ void RunCommand(HWND main, Command command)
         EndPendingInteraction();
     switch (command) {
     case Command::None: break;
-    case Command::CopyResult: {
-        ScopedWaitCursor wait;
-        CopyResult(main);
-        break;
-    }
+    case Command::CopyResult: CopyResult(main); break;
     case Command::ClearMesh:
         BeginEditStep(EditKind::Mesh);
         ClearMesh(e);

@@ -1,5 +1,6 @@
-// The program's one global record: the portable editing state plus images, layout, zoom
-// of SourcePane, window handles and clear colours. Every start value is written here.
+// The program's one global record: the portable editing state plus images, layout, the
+// panes' zoom, the Splitter's drag, window handles and clear colours. Every start value is
+// written here.
 // It holds GDI+ images and window handles, so unlike the portable headers it includes the
 // Windows headers; only the window layer includes it.
 #pragma once
@@ -16,12 +17,13 @@
 
 #include "app/layout.h"
 #include "mesh/editing.h"
-#include "scene/edit_history.h"
+#include "mesh/edit_history.h"
 #include "warp/pixel_buffer.h"
 
 struct EditorState : MeshEditState {
     LayoutMode layoutMode = LayoutMode::Stacked;
     float sourceZoom = 1.0f;
+    float resultZoom = 1.0f;
     // A pasted image draws from sourcePixels' memory: the two are replaced together, the
     // image first, through ReplacePaneImage.
     std::unique_ptr<Gdiplus::Bitmap> sourceImage;    // none until a drop or a paste
@@ -29,7 +31,11 @@ struct EditorState : MeshEditState {
     std::unique_ptr<Gdiplus::Bitmap> backdropImage;  // none until a drop on ResultPane
     PixelImage clipboardPixels;  // the last copy, while the clipboard promises it as "PNG"
     Point splitterOrigin{0, 0};  // Splitter's corner in MainWindow client pixels at the press
-    EditHistory history;         // undo and redo; it keeps images a scene's opening replaced
+    Point splitterPress{-1, 0};  // the press on the Splitter, in screen pixels
+    // Where the Splitter drag's pointer was last seen, in screen pixels: a drag ended without
+    // a release of its own ends there.
+    Point splitterPointer{0, 0};
+    EditHistory history;  // undo and redo; it keeps images a scene's opening replaced
 
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;

@@ -1,6 +1,7 @@
 // How an interaction of the panes ends without a release of its own: a command that reads or
 // changes the mesh ends it first, and so does a loss of the mouse capture that the window
-// did not ask for. Either way the end runs the same steps as that window's button release.
+// did not ask for. Either way the window that runs it ends it through the same steps as its
+// button release; a command reaches it with WM_CANCELMODE.
 #include "app/editor_state.h"
 #include "app/windows_win.h"
 
@@ -32,33 +33,21 @@ static HWND InteractionWindow(const EditorState& e)
     return nullptr;
 }
 
-// Ends the interaction under way when `window` runs it; the mode is one for all three
-// windows, so a window that lost the capture to a press in another one ends nothing of that.
-static void EndInteractionOf(HWND window)
-{
-    EditorState& e = gEditor;
-    if (!window || window != InteractionWindow(e))
-        return;
-    if (window == e.resultPane)
-        EndResultPaneEdit(window);
-    else if (window == e.sourcePane)
-        EndSourcePaneRubberBand(window);
-    else
-        EndSplitterDrag(window);
-}
-
 void EndPendingInteraction()
 {
     EditorState& e = gEditor;
-    EndInteractionOf(InteractionWindow(e));
+    if (HWND window = InteractionWindow(e))
+        SendMessageW(window, WM_CANCELMODE, 0, 0);
     // a right press on no node holds the capture too, with nothing under way
     for (HWND window : {e.sourcePane, e.splitter, e.resultPane})
         ReleaseOwnCapture(window);
 }
 
-void OnCaptureLost(HWND window, HWND gainer)
+// The mode is one for all three windows, so a window that lost the capture to a press in
+// another one ends nothing of that.
+bool IsCaptureLoss(HWND window, HWND gainer)
 {
     if (gReleasingOwnCapture || gainer == window)
-        return;  // let go on purpose, or taken again by the same window
-    EndInteractionOf(window);
+        return false;  // let go on purpose, or taken again by the same window
+    return window && window == InteractionWindow(gEditor);
 }

@@ -1,6 +1,7 @@
 // Start-up and shut-down, the window classes, MainWindow and the message loop.
 #include "app/editor_state.h"
-#include "app/scoped_win.h"
+#include "app/clipboard_win.h"
+#include "app/handles_win.h"
 #include "app/windows_win.h"
 
 #include <dwmapi.h>  // the record types only; the functions are looked up at run time

@@ -1,6 +1,5 @@
-// Undo and redo, and scenes opened and saved: the window layer's side of scene/, which holds
-// the history and reads and writes the files. Here are the dialogs, the message boxes, the
-// GDI+ images and the repaints.
+// Scenes opened and saved: the window layer's side of scene/, which reads and writes the
+// files. Here are the dialogs, the message boxes, the GDI+ images and the repaints.
 #include "app/editor_state.h"  // first: the Windows headers
 
 #include <commdlg.h>
@@ -14,66 +13,17 @@
 #include <utility>
 #include <vector>
 
-#include "app/scoped_win.h"
+#include "app/edit_steps_win.h"
+#include "app/file_dialogs_win.h"
+#include "app/handles_win.h"
 #include "app/windows_win.h"
 #include "scene/image_files.h"
 #include "scene/scene_file.h"
 #include "scene/scene_save.h"
 #include "warp/gdiplus_pixels_win.h"
-#include "warp/wait_cursor_win.h"
+#include "app/handles_win.h"
 
 namespace {
-
-// What a scene's opening replaces, and what its undo puts back: SourceImage with the pixels
-// the warp reads, and BackdropImage.
-class PaneImages : public HeldImages {
-public:
-    std::unique_ptr<Gdiplus::Bitmap> source;
-    PixelImage sourcePixels;
-    std::unique_ptr<Gdiplus::Bitmap> backdrop;
-
-    uint64_t Bytes() const override
-    {
-        return BitmapBytes(source.get()) + sourcePixels.pixels.capacity() * 4 +
-               BitmapBytes(backdrop.get());
-    }
-
-private:
-    static uint64_t BitmapBytes(Gdiplus::Bitmap* image)
-    {
-        return image ? uint64_t(image->GetWidth()) * image->GetHeight() * 4 : 0;
-    }
-};
-
-// Exchanges the images held with the editor's. The holder for the editor's images is made
-// first, so that running out of memory changes nothing.
-void ExchangeImages(std::unique_ptr<HeldImages>& held)
-{
-    auto live = std::make_unique<PaneImages>();
-    if (!held)
-        held = std::make_unique<PaneImages>();
-    auto& kept = static_cast<PaneImages&>(*held);
-    EditorState& e = gEditor;
-    live->source = std::move(e.sourceImage);
-    live->sourcePixels = std::move(e.sourcePixels);
-    live->backdrop = std::move(e.backdropImage);
-    e.sourceImage = std::move(kept.source);
-    e.sourcePixels = std::move(kept.sourcePixels);
-    e.backdropImage = std::move(kept.backdrop);
-    held = std::move(live);
-}
-
-// After a step changed the state: the panes that show what it changed, and in Single layout
-// the relayout a rubber band's end makes, since the rectangle decides which pane shows.
-void ShowStep(EditKind kind)
-{
-    EditorState& e = gEditor;
-    if (kind != EditKind::Mesh && e.layoutMode == LayoutMode::Single)
-        RelayoutProportionally();
-    if (kind != EditKind::Mesh)
-        Repaint(e.sourcePane);
-    Repaint(e.resultPane);
-}
 
 std::wstring Wide(const std::string& utf8)
 {
@@ -205,64 +155,20 @@ void OpenScene(HWND main, const Scene& scene, const std::wstring& path)
     MessageBoxW(main, Wide(text).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-// The scene dialogs, owned by MainWindow; an empty name when cancelled.
+// The scene dialogs, owned by MainWindow; an empty name when cancelled. No default
+// extension: it cannot hold the two dots of .scene.json, which is added after.
 std::wstring AskSceneFile(HWND main, bool save)
 {
-    std::vector<wchar_t> path(4096, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = main;
-    dialog.lpstrFilter = L"vorlin シーン (*.scene.json)\0*.scene.json\0なんでも (*.*)\0*.*\0\0";
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = DWORD(path.size());
-    // No default extension: it cannot hold the two dots of .scene.json, which is added after.
-    dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+    FileDialog dialog;
+    dialog.owner = main;
+    dialog.save = save;
+    dialog.filter = L"vorlin シーン (*.scene.json)\0*.scene.json\0なんでも (*.*)\0*.*\0\0";
+    dialog.flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
                    (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-    if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)))
-        return std::wstring();
-    return std::wstring(path.data());
+    return AskFileName(dialog);
 }
 
 }  // namespace
-
-void BeginEditStep(EditKind kind)
-{
-    gEditor.history.Begin(kind, gEditor);
-    RefreshEditMenu();
-}
-
-void CommitEditStep()
-{
-    gEditor.history.Commit(gEditor);
-    RefreshEditMenu();
-}
-
-void CancelEditStep() { gEditor.history.Cancel(); }
-
-void UndoEdit()
-{
-    if (std::optional<EditKind> kind = gEditor.history.Undo(gEditor, ExchangeImages))
-        ShowStep(*kind);
-    RefreshEditMenu();
-}
-
-void RedoEdit()
-{
-    if (std::optional<EditKind> kind = gEditor.history.Redo(gEditor, ExchangeImages))
-        ShowStep(*kind);
-    RefreshEditMenu();
-}
-
-void RefreshEditMenu()
-{
-    HMENU menu = GetMenu(gEditor.mainWindow);
-    if (!menu)
-        return;
-    const EditHistory& h = gEditor.history;
-    EnableMenuItem(menu, VORLIN_CMD_UNDO, MF_BYCOMMAND | (h.CanUndo() ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(menu, VORLIN_CMD_REDO, MF_BYCOMMAND | (h.CanRedo() ? MF_ENABLED : MF_GRAYED));
-}
 
 void OpenSceneWithDialog(HWND main)
 {

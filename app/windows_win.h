@@ -1,5 +1,6 @@
 // The program's windows: class registration, MainWindow's creation, the four window
-// procedures, the pane layout and the command layer, reachable for in-process tests.
+// procedures, the pane layout, the interactions and the command layer, reachable for
+// in-process tests.
 #pragma once
 
 #ifndef NOMINMAX
@@ -49,10 +50,19 @@ HWND CreateMainWindow(HINSTANCE instance);
 // The whole program: GDI+, CreateMainWindow, show, the message loop; the quit code.
 int RunProgram(HINSTANCE instance, int showCommand);
 
-// Input both picture panes handle alike: every dropped file decoded in turn, the last one
-// that decodes becoming the pane's image (`which`), and the wheel zooming the pane.
-void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which);
-void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam);
+// What a picture pane's procedure tells the handler that both panes share.
+struct PicturePane {
+    PaneImage image;                    // what a dropped image file replaces
+    HWND EditorState::*handle;          // where WM_CREATE records the window
+    float EditorState::*zoom;           // what the wheel zooms
+    void (*paint)(HWND pane, HDC dc);   // the whole client area through dc
+    void (*endInteraction)(HWND pane);  // as its release would, at the last position
+};
+// The messages SourcePane and ResultPane treat alike: creation, destruction, painting,
+// erasing, keys, the wheel, the loss of the capture and dropped files. False for any other
+// message, which the pane's procedure handles itself.
+bool HandlePicturePaneMessage(const PicturePane& pane, HWND hwnd, UINT msg, WPARAM wParam,
+                              LPARAM lParam, LRESULT& result);
 
 void LayoutPanes(int32_t splitX, int32_t splitY);
 void RelayoutProportionally();
@@ -60,29 +70,21 @@ void RelayoutProportionally();
 // Ends whatever interaction is under way (a stroke, a node drag, a rubber band, a Splitter
 // drag) as its release would, at the last position it saw, lets the mouse capture go and
 // repaints what that release repaints. Every command that reads or changes the mesh calls it
-// first; nothing happens when no interaction is under way.
+// first; nothing happens when no interaction is under way. The window that runs the
+// interaction is sent WM_CANCELMODE and ends its own, as on any loss of the capture.
 void EndPendingInteraction();
-// A loss of the capture that `window` did not ask for (WM_CAPTURECHANGED naming `gainer`, or
-// WM_CANCELMODE with none) ends the interaction that window runs, as EndPendingInteraction does.
-void OnCaptureLost(HWND window, HWND gainer);
+// Whether a loss of the capture (WM_CAPTURECHANGED naming `gainer`, or WM_CANCELMODE with
+// none) ends the interaction that `window` runs: not when the window let the capture go
+// itself or took it again, and not when the interaction under way is another window's.
+bool IsCaptureLoss(HWND window, HWND gainer);
 // ReleaseCapture for `window`, when it holds the capture, without counting as a loss.
 void ReleaseOwnCapture(HWND window);
-// The ends of each window's interaction without its own release, through the same steps as
-// the release: ResultPane's stroke or node drag, SourcePane's rubber band, the Splitter's drag.
-void EndResultPaneEdit(HWND pane);
-void EndSourcePaneRubberBand(HWND pane);
-void EndSplitterDrag(HWND splitter);
 
 // MainWindow's command layer: the key table and the menu table.
 void OnMainKeyDown(HWND main, WPARAM virtualKey);
 // false for an id the menu does not know (the message then gets the default handling).
 bool OnMainCommand(HWND main, WORD id);
 void RunCommand(HWND main, Command command);
-// The clipboard's requests to MainWindow, the owner of a copy: make the promised "PNG" now,
-// make it before the window goes, and let the copy's pixels go.
-void OnMainRenderFormat(UINT format);
-void OnMainRenderAllFormats(HWND main);
-void OnMainDestroyClipboard();
 void SetTranslucency(HWND main, bool on);
 
 // The edit history as the window layer keeps it: a step begins at an edit's press and is
@@ -96,6 +98,9 @@ void UndoEdit();
 void RedoEdit();
 // Greys the menu's undo and redo items while there is nothing to undo or redo.
 void RefreshEditMenu();
+// After a step changed the state: the panes that show what it changed, and in Single layout
+// the relayout a rubber band's end makes, since the rectangle decides which pane shows.
+void ShowStep(EditKind kind);
 
 // Scenes in and out through the dialogs owned by MainWindow. A scene that cannot be read is
 // refused with a message box in vorlin-render's words and changes nothing.

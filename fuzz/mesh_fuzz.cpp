@@ -12,12 +12,18 @@
 
 #include "mesh/curves.h"
 #include "mesh/editing.h"
+#include "app/pane_input.h"
 #include "mesh/int_math.h"
 #include "mesh/node_grid.h"
 #include "mesh/refine.h"
 #include "tests/reference_mesh.h"
 
 namespace {
+
+// The editing state with ResultPane's zoom beside it, as the program keeps it.
+struct FuzzEditor : MeshEditState {
+    float resultZoom = 1.0f;
+};
 
 // One recompute tests at most (column points) x (row points) segment pairs; operations that
 // would push that product past the budget are skipped, so one input stays fast.
@@ -170,7 +176,7 @@ Curve PickCurve(FuzzedDataProvider& in)
 
 // A press position: anywhere, at a label spot, at a node, or from a pane position at the
 // current zoom, so deletions and drags really happen.
-Point PickPress(FuzzedDataProvider& in, const MeshEditState& e)
+Point PickPress(FuzzedDataProvider& in, const FuzzEditor& e)
 {
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
     case 0: {
@@ -215,7 +221,7 @@ void Recompute(MeshEditState& e)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider in(data, size);
-    MeshEditState e;
+    FuzzEditor e;
 
     // The starting curves, as a scene file gives them: loaded, then one recompute.
     const size_t startCurves = in.ConsumeIntegralInRange<size_t>(0, 8);

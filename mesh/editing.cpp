@@ -13,7 +13,6 @@ namespace {
 
 constexpr int32_t kInt32Max = std::numeric_limits<int32_t>::max();
 constexpr int32_t kInt32Min = std::numeric_limits<int32_t>::min();
-constexpr int32_t kWheelStep = 120;
 
 // Differences come in as int64 so that no coordinate pair overflows; the square root is
 // taken in double.
@@ -31,12 +30,12 @@ CurveSet& FamilySet(MeshEditState& e, CurveFamily family)
     return family == CurveFamily::Columns ? e.columnCurves : e.rowCurves;
 }
 
-// One signed 16-bit word of a mouse position divided by the zoom. A zoom of exactly 0 is
+// One signed 16-bit coordinate of a mouse position divided by the zoom. A zoom of exactly 0 is
 // not divided by: the result is what IEEE division would give (an infinity, or NaN for
 // 0 / 0), saturated like every other quotient.
-int32_t PaneCoordinate(uint32_t word, float zoom)
+int32_t PaneCoordinate(int16_t position, float zoom)
 {
-    const float v = static_cast<float>(static_cast<int16_t>(static_cast<uint16_t>(word)));
+    const float v = static_cast<float>(position);
     if (zoom == 0.0f) {
         if (v == 0.0f)
             return 0;
@@ -90,20 +89,17 @@ const MeshNode* NodeAt(const NodeGrid& grid, int64_t row, int64_t column)
 
 }  // namespace
 
-Point PanePointFromLParam(uint32_t lParam, float zoom)
+Point PanePoint(int16_t x, int16_t y, float zoom)
 {
-    return Point{PaneCoordinate(lParam & 0xFFFFu, zoom), PaneCoordinate(lParam >> 16, zoom)};
+    return Point{PaneCoordinate(x, zoom), PaneCoordinate(y, zoom)};
 }
 
-// A positive delta below one step gives quotient 0 and so zooms in, like a negative one.
 // A step whose result is not a normal finite float (about 930 steps in from 1 it would
 // overflow to infinity, about 916 out it would turn subnormal) is not taken: the zoom stays
 // where it is, and every zoom short of that is what plain float arithmetic gives.
-float ApplyWheelZoom(float zoom, uint32_t wParam)
+float ZoomByWheelNotches(float zoom, int32_t notches)
 {
-    const int32_t delta = static_cast<int16_t>(static_cast<uint16_t>(wParam >> 16));
-    const float stepped =
-        delta / kWheelStep > 0 ? zoom / kWheelZoomFactor : zoom * kWheelZoomFactor;
+    const float stepped = notches > 0 ? zoom / kWheelZoomFactor : zoom * kWheelZoomFactor;
     return std::isnormal(stepped) ? stepped : zoom;
 }
 

@@ -1,5 +1,6 @@
 // The editor's portable state and the mouse editing of the result pane: strokes,
-// reclassification, curve deletion and node drags, plus the pane input conversions.
+// reclassification, curve deletion and node drags, plus the pane position and wheel zoom
+// arithmetic. Positions come in as pane pixels and wheel steps as whole notches.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +11,10 @@
 enum class InteractionMode { Idle = 0, Selecting = 1, SplitterDrag = 2, Stroke = 3, NodeDrag = 4 };
 
 // Everything the editing operations, the renderer and the exports work on; the Windows
-// program's EditorState adds images, window handles and layout to it.
+// program's EditorState adds images, window handles, zoom and layout to it.
 struct MeshEditState {
     InteractionMode interactionMode = InteractionMode::Idle;
     CurveFamily activeFamily = CurveFamily::Columns;
-    float resultZoom = 1.0f;
     SelectionRect sourceSelection;
     CurveSet columnCurves;
     CurveSet rowCurves;
@@ -26,12 +26,12 @@ struct MeshEditState {
     Point pressPoint{-1, 0};
     CurveFamily strokeFamily = CurveFamily::Columns;  // the family the stroke under way began in
     // Where the pointer of the drag under way was last seen, at its press or its latest move:
-    // canvas pixels in a node drag, source-image pixels in a rubber band, screen pixels in a
-    // Splitter drag. A drag ended without a release of its own ends here.
+    // canvas pixels in a node drag, source-image pixels in a rubber band. A drag ended
+    // without a release of its own ends here.
     Point lastPointer{0, 0};
     // Changes whenever what ResultPane composes below its overlays may have changed: the
-    // grid and the curve counts the warp reads, the selection, the source, the backdrop or
-    // the painted extent. The pane keeps what it composed while this stays the same.
+    // grid and the curve counts the warp reads, the selection, the source or the backdrop.
+    // The pane keeps what it composed while this stays the same.
     uint64_t contentVersion = 0;
 };
 
@@ -44,11 +44,15 @@ inline constexpr double kThinningDistance = 5.0;
 inline constexpr double kHitRadius = 10.0;
 inline constexpr int32_t kLabelSpotOffset = 8;
 
-// A pane mouse position (signed 16-bit words of lParam) in unzoomed pixels.
-Point PanePointFromLParam(uint32_t lParam, float zoom);
-// One wheel message: quotient > 0 divides the zoom by 1.1f, any other multiplies it; a
-// step that would leave the normal finite floats is not taken.
-float ApplyWheelZoom(float zoom, uint32_t wParam);
+inline constexpr int32_t kWheelStep = 120;  // the wheel delta of one notch
+
+// A pane mouse position (signed 16-bit client pixels) in unzoomed pixels: each coordinate
+// divided by the zoom as floats and truncated toward zero.
+Point PanePoint(int16_t x, int16_t y, float zoom);
+// One wheel message of `notches` whole steps (its delta divided by kWheelStep, truncated):
+// above 0 divides the zoom by 1.1f, any other count multiplies it; a step that would leave
+// the normal finite floats is not taken.
+float ZoomByWheelNotches(float zoom, int32_t notches);
 
 // What a right-button press did, so the window knows whether to repaint or capture.
 enum class RightPressResult { Ignored, CurveDeleted, Pressed };

@@ -111,7 +111,7 @@ bool RefineMesh(MeshEditState& e)
     }
 }
 
-// interactionMode, the zoom, dragRow and dragColumn are left alone: a stroke or node drag
+// interactionMode, dragRow and dragColumn are left alone: a stroke or node drag
 // under way finds its curve or node gone and adds or moves nothing.
 void ClearMesh(MeshEditState& e)
 {
@@ -119,4 +119,17 @@ void ClearMesh(MeshEditState& e)
     e.rowCurves.clear();
     RecomputeNodeGrid(e.columnCurves, e.rowCurves, e.nodeGrid);
     MarkContentChanged(e);
+}
+
+bool RefineMeshRecorded(EditHistory& history, MeshEditState& e)
+{
+    if (!RefinementFits(e.columnCurves, e.rowCurves))
+        return false;
+    history.Begin(EditKind::Mesh, e);
+    if (!RefineMesh(e)) {
+        history.Cancel();  // out of memory: the mesh is as it was
+        return false;
+    }
+    history.Commit(e);
+    return true;
 }

@@ -1,6 +1,7 @@
 // Mesh refinement (a mean curve between every two neighbours) and reset.
 #pragma once
 
+#include "mesh/edit_history.h"
 #include "mesh/editing.h"
 
 #include <cstdint>
@@ -19,3 +20,6 @@ bool RefinementFits(const CurveSet& columns, const CurveSet& rows);
 // mesh would pass the bounds above or cannot be allocated.
 bool RefineMesh(MeshEditState& e);
 void ClearMesh(MeshEditState& e);
+// W and X as one step: a mesh that the refinement would take past its bounds is not even
+// copied, so holding W down at the bounds costs nothing. True when the mesh was refined.
+bool RefineMeshRecorded(EditHistory& history, MeshEditState& e);

@@ -1,7 +1,7 @@
 // Image and file I/O of scenes and the headless renderer over stb_image and stb_image_write.
 #include "scene/image_files.h"
 
-#include "warp/file_replace.h"
+#include "scene/file_replace.h"
 
 #include <algorithm>
 #include <climits>

@@ -12,8 +12,9 @@ step() { printf '\n== %s\n' "$*"; }
 step "packages"
 scripts/install-deps.sh
 
-step "source format"
+step "source format and the map of the tree"
 scripts/check-format.sh
+scripts/check-layers.py
 
 step "native build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -1,6 +1,6 @@
 // Tests of the undo history: every kind of edit undone and redone exactly, steps that change
 // nothing, the byte bound, and a scene's opening with its images.
-#include "scene/edit_history.h"
+#include "mesh/edit_history.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "mesh/refine.h"
-#include "views/rubber_band.h"
+#include "mesh/rubber_band.h"
 
 namespace {
 

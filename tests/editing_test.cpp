@@ -1,6 +1,7 @@
 // Tests of the result pane's editing operations: input conversions, strokes and their
 // reclassification, curve deletion, node picking and node dragging.
 #include "mesh/editing.h"
+#include "app/pane_input.h"
 #include "mesh/int_math.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@
 #include <tuple>
 
 #include "mesh/refine.h"
-#include "views/rubber_band.h"
+#include "mesh/rubber_band.h"
 
 inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
 

@@ -1,5 +1,5 @@
 // Tests of replacing a file only once its successor is complete.
-#include "warp/file_replace.h"
+#include "scene/file_replace.h"
 
 #include <gtest/gtest.h>
 

@@ -11,6 +11,7 @@
 
 #include "mesh/curves.h"
 #include "mesh/editing.h"
+#include "app/pane_input.h"
 #include "mesh/node_grid.h"
 #include "mesh/refine.h"
 #include "warp/mesh_warp.h"
@@ -96,20 +97,21 @@ TEST(WheelStorm, PositionsAtTheZoomLimitsSaturateOrVanish)
 TEST(WheelStorm, StrokesAtTheZoomLimitsKeepTheMeshConsistent)
 {
     MeshEditState e;
+    float zoom = 1.0f;
     for (int i = 0; i < 1200; ++i)
-        e.resultZoom = ApplyWheelZoom(e.resultZoom, kNotchOut);
-    BeginStroke(e, PanePointFromLParam(LParam(-32768, -32768), e.resultZoom));
-    ExtendStroke(e, PanePointFromLParam(LParam(32767, 32767), e.resultZoom));
-    ExtendStroke(e, PanePointFromLParam(LParam(0, 0), e.resultZoom));
+        zoom = ApplyWheelZoom(zoom, kNotchOut);
+    BeginStroke(e, PanePointFromLParam(LParam(-32768, -32768), zoom));
+    ExtendStroke(e, PanePointFromLParam(LParam(32767, 32767), zoom));
+    ExtendStroke(e, PanePointFromLParam(LParam(0, 0), zoom));
     EXPECT_TRUE(EndStroke(e));
     ASSERT_EQ(e.columnCurves.size(), 1u);
     EXPECT_EQ(e.columnCurves[0], (Curve{{kMin, kMin}, {kMax, kMax}, {0, 0}}));
 
     for (int i = 0; i < 3000; ++i)
-        e.resultZoom = ApplyWheelZoom(e.resultZoom, kNotchIn);
+        zoom = ApplyWheelZoom(zoom, kNotchIn);
     e.activeFamily = CurveFamily::Rows;
-    BeginStroke(e, PanePointFromLParam(LParam(-32768, 32767), e.resultZoom));
-    ExtendStroke(e, PanePointFromLParam(LParam(32767, -32768), e.resultZoom));
+    BeginStroke(e, PanePointFromLParam(LParam(-32768, 32767), zoom));
+    ExtendStroke(e, PanePointFromLParam(LParam(32767, -32768), zoom));
     EXPECT_TRUE(EndStroke(e));
     ASSERT_EQ(e.rowCurves.size(), 1u);
     EXPECT_EQ(e.rowCurves[0], (Curve{{0, 0}, {0, 0}}));

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "mesh/refine.h"
-#include "scene/edit_history.h"
+#include "mesh/edit_history.h"
 
 namespace {
 

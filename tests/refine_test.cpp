@@ -213,7 +213,6 @@ TEST(ClearMesh, EmptiesTheMeshAndNothingElse)
     MeshEditState e = StraightMesh();
     e.interactionMode = InteractionMode::NodeDrag;
     e.activeFamily = CurveFamily::Rows;
-    e.resultZoom = 0.5f;
     e.sourceSelection = SelectionRect{1, 2, 3, 4};
     e.dragRow = 1;
     e.dragColumn = 2;
@@ -226,7 +225,6 @@ TEST(ClearMesh, EmptiesTheMeshAndNothingElse)
     EXPECT_TRUE(e.nodeGrid.empty());
     EXPECT_EQ(e.interactionMode, InteractionMode::NodeDrag);
     EXPECT_EQ(e.activeFamily, CurveFamily::Rows);
-    EXPECT_EQ(e.resultZoom, 0.5f);
     EXPECT_EQ(e.sourceSelection, (SelectionRect{1, 2, 3, 4}));
     EXPECT_EQ(e.dragRow, 1);
     EXPECT_EQ(e.dragColumn, 2);

@@ -1,5 +1,6 @@
 // Tests of SourcePane's rubber band over the editing state.
-#include "views/rubber_band.h"
+#include "mesh/rubber_band.h"
+#include "app/pane_input.h"
 
 #include <gtest/gtest.h>
 

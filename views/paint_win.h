@@ -1,4 +1,5 @@
-// Painting of SourcePane and ResultPane, and the drawing operations they share.
+// Painting of SourcePane and ResultPane, and the drawing operations they share. A painter
+// is given what it draws and the device context to draw on; it changes nothing it is given.
 #pragma once
 
 #ifndef NOMINMAX
@@ -11,9 +12,32 @@
 #include <cstdint>
 
 #include "mesh/curves.h"
+#include "mesh/editing.h"
+#include "warp/pixel_buffer.h"
 
-void PaintSourcePane(HWND pane);
-void PaintResultPane(HWND pane);
+// What SourcePane shows: the image (none until a drop or a paste) scaled by the zoom, and
+// the marked rectangle.
+struct SourcePaintInput {
+    Gdiplus::Bitmap* image = nullptr;
+    SelectionRect selection;
+    float zoom = 1.0f;
+    uint32_t clearColor = 0;
+};
+
+// What ResultPane shows: the backdrop, the warp of the source's marked rectangle through
+// the mesh, and the mesh itself, scaled by the zoom. The mesh's contentVersion tells the
+// painter when what it keeps between paints no longer shows the state.
+struct ResultPaintInput {
+    const MeshEditState& mesh;
+    const PixelImage& sourcePixels;
+    Gdiplus::Bitmap* backdrop = nullptr;
+    float zoom = 1.0f;
+    uint32_t clearColor = 0;
+};
+
+// Each paints the whole client area of `pane` through `dc`, a context of the whole client.
+void PaintSourcePane(HWND pane, HDC dc, const SourcePaintInput& in);
+void PaintResultPane(HWND pane, HDC dc, const ResultPaintInput& in);
 // The clear colour and the zoom label on the window, for a pane that gets no offscreen.
 void PaintWithoutOffscreen(Gdiplus::Graphics& window, uint32_t clearColor, float zoom);
 void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color, bool labels,

@@ -3,8 +3,6 @@
 // paints while nothing they show changes.
 #include <vector>
 
-#include "app/editor_state.h"
-#include "app/scoped_win.h"
 #include "views/paint_clock_win.h"
 #include "views/paint_layers.h"
 #include "views/paint_win.h"
@@ -47,7 +45,7 @@ void DrawCurvePoints(Gdiplus::Graphics& graphics, const CurveSet& set)
             FillDot(graphics, 0xFFFF0000, p.x, p.y);
 }
 
-static void DrawMeshOverlays(Gdiplus::Graphics& graphics, const EditorState& e)
+static void DrawMeshOverlays(Gdiplus::Graphics& graphics, const MeshEditState& e)
 {
     OverlayPlan plan = PlanOverlays(e.columnCurves.size(), e.rowCurves.size());
     if (!plan.curves)
@@ -76,19 +74,19 @@ void PaintWithoutOffscreen(Gdiplus::Graphics& window, uint32_t clearColor, float
 static ResultLayers gLayers;
 
 // BackdropImage at its natural size from (0, 0) over the cleared layer, cut off at its edge.
-static bool DrawBackdrop(KeptLayer& layer, const EditorState& e)
+static bool DrawBackdrop(KeptLayer& layer, Gdiplus::Bitmap* backdrop)
 {
-    if (!e.backdropImage)
+    if (!backdrop)
         return true;
     Gdiplus::Bitmap bitmap =
         BitmapOverWords(layer.image.pixels.data(), layer.image.width, layer.image.height);
     if (bitmap.GetLastStatus() != Gdiplus::Ok)
         return false;
     Gdiplus::Graphics graphics(&bitmap);
-    UINT w = e.backdropImage->GetWidth();
-    UINT h = e.backdropImage->GetHeight();
-    graphics.DrawImage(e.backdropImage.get(), Gdiplus::Rect(0, 0, INT(w), INT(h)), 0, 0, INT(w),
-                       INT(h), Gdiplus::UnitPixel);
+    UINT w = backdrop->GetWidth();
+    UINT h = backdrop->GetHeight();
+    graphics.DrawImage(backdrop, Gdiplus::Rect(0, 0, INT(w), INT(h)), 0, 0, INT(w), INT(h),
+                       Gdiplus::UnitPixel);
     return true;
 }
 
@@ -116,39 +114,38 @@ static void DrawFrame(HDC dc, std::vector<uint32_t>& frame, Gdiplus::Bitmap& off
 // stroke's moves show the backdrop layer, an expose or a zoom notch the warped one. Each
 // paint copies the layer into a frame, draws the overlays and the zoom label over it, and
 // draws the frame into the window scaled by resultZoom.
-void PaintResultPane(HWND pane)
+void PaintResultPane(HWND pane, HDC dc, const ResultPaintInput& in)
 {
-    EditorState& e = gEditor;
+    const MeshEditState& e = in.mesh;
     PaintClock clock;
-    ScopedGetDC dc(pane);
-    MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);  // for exports
     auto withoutOffscreen = [&] {
         Gdiplus::Graphics window(dc);
-        PaintWithoutOffscreen(window, e.resultClearColor, e.resultZoom);
+        PaintWithoutOffscreen(window, in.clearColor, in.zoom);
     };
 
     RECT client{};
     GetClientRect(pane, &client);
     // A zoom far out asks for more pixels than a paint makes, one far in or a tiny pane for
     // none: either way there is no bitmap, and no warp or overlay is drawn.
-    int32_t width = OffscreenSide(client.right, e.resultZoom);
-    int32_t height = OffscreenSide(client.bottom, e.resultZoom);
+    int32_t width = OffscreenSide(client.right, in.zoom);
+    int32_t height = OffscreenSide(client.bottom, in.zoom);
     if (!OffscreenFits(width, height)) {
         withoutOffscreen();
         return;
     }
     ResultLayers& layers = gLayers;
-    // An offscreen beyond what is kept is composed anew, as after any other change.
-    if (!layers.backdrop.Spans(uint32_t(width), uint32_t(height)))
-        MarkContentChanged(e);
     clock.Mark(PaintPhase::Setup);
 
-    if (!layers.backdrop.Serves(e.contentVersion, uint32_t(width), uint32_t(height))) {
+    // An offscreen beyond what is kept is composed anew, as after any change of the content;
+    // the warped layer, composed from the backdrop layer, then follows it.
+    const bool recomposed =
+        !layers.backdrop.Serves(e.contentVersion, uint32_t(width), uint32_t(height));
+    if (recomposed) {
         // filling the pixels gives what clearing them with GDI+ gives, without its cost
         bool cleared =
-            ClearLayer(layers.backdrop, uint32_t(width), uint32_t(height), e.resultClearColor);
+            ClearLayer(layers.backdrop, uint32_t(width), uint32_t(height), in.clearColor);
         clock.Mark(PaintPhase::Clear);
-        bool drawn = cleared && DrawBackdrop(layers.backdrop, e);
+        bool drawn = cleared && DrawBackdrop(layers.backdrop, in.backdrop);
         clock.Mark(PaintPhase::Backdrop);
         if (!drawn) {
             withoutOffscreen();
@@ -160,7 +157,8 @@ void PaintResultPane(HWND pane)
     // no warp while a stroke is drawn: its family holds one curve more than the grid
     const bool warp = e.sourceSelection.width >= 0 && e.columnCurves.size() >= 2 &&
                       e.rowCurves.size() >= 2 && e.interactionMode != InteractionMode::Stroke;
-    if (warp && !layers.warped.Serves(e.contentVersion, uint32_t(width), uint32_t(height))) {
+    if (warp && (recomposed ||
+                 !layers.warped.Serves(e.contentVersion, uint32_t(width), uint32_t(height)))) {
         bool copied = CopyLayer(layers.backdrop, layers.warped);
         clock.Mark(PaintPhase::Reuse);
         if (!copied) {
@@ -168,7 +166,7 @@ void PaintResultPane(HWND pane)
             return;
         }
         // every cell of the grid over the backdrop layer's copy
-        RenderEditorWarp(e.sourcePixels.Lock(), layers.warped.image.Lock(), e, 0);
+        RenderEditorWarp(in.sourcePixels.Lock(), layers.warped.image.Lock(), e, 0);
         clock.Mark(PaintPhase::Warp);
     }
     if (!CopyLayerCorner(warp ? layers.warped : layers.backdrop, uint32_t(width), uint32_t(height),
@@ -188,10 +186,10 @@ void PaintResultPane(HWND pane)
     {
         Gdiplus::Graphics graphics(&offscreen);
         DrawMeshOverlays(graphics, e);
-        DrawOutlinedText(graphics, FormatZoomLabel(e.resultZoom).c_str(), 10, 10);
+        DrawOutlinedText(graphics, FormatZoomLabel(in.zoom).c_str(), 10, 10);
     }
     clock.Mark(PaintPhase::Overlays);
 
-    DrawFrame(dc, layers.frame, offscreen, width, height, e.resultZoom);
+    DrawFrame(dc, layers.frame, offscreen, width, height, in.zoom);
     clock.Mark(PaintPhase::Final);
 }

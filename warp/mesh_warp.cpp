@@ -2,6 +2,8 @@
 // in order, over horizontal bands of the target that threads take in turn.
 #include "warp/mesh_warp.h"
 
+#include "warp/dib_block.h"
+
 #include <algorithm>
 #include <atomic>
 #include <new>
@@ -124,4 +126,18 @@ void RenderEditorWarp(const PixelBuffer& source, const PixelBuffer& target, cons
         return;
     RenderMeshWarp(source, target, e.nodeGrid, e.columnCurves.size(), e.rowCurves.size(),
                    e.sourceSelection, threads);
+}
+
+PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
+{
+    MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
+    // Points saturated from a far-out zoom can give a canvas of 2^31 pixels a side; a
+    // canvas whose pixel memory would not fit the library's int32 sizes is not made at all.
+    PixelImage pixels;  // every pixel starts transparent
+    if (!CanvasFitsBitmap(e.canvasWidth, e.canvasHeight) ||
+        !pixels.Allocate(uint32_t(e.canvasWidth), uint32_t(e.canvasHeight)))
+        return {};
+    // with nothing marked no warp is made, as in the pane
+    RenderEditorWarp(source.Lock(), pixels.Lock(), e, 0);
+    return pixels;
 }

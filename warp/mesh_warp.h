@@ -22,3 +22,8 @@ void RenderMeshWarp(const PixelBuffer& source, const PixelBuffer& target, const 
 // marked (a selection width below 0), otherwise RenderMeshWarp over its grid and curve counts.
 void RenderEditorWarp(const PixelBuffer& source, const PixelBuffer& target, const MeshEditState& e,
                       unsigned threads = 0);
+
+// What the copy and the save export: the warp alone on a transparent canvas-sized image
+// (canvas measured first, nothing warped while nothing is marked); empty when the canvas is
+// too large for a bitmap or its memory cannot be had.
+PixelImage RenderResultPixels(MeshEditState& state, const PixelImage& source);

@@ -18,7 +18,9 @@
 #include "app/windows_win.h"
 #include "inprocess.h"
 #include "warp/dib_block.h"
-#include "warp/exchange_win.h"
+#include "app/clipboard_win.h"
+#include "app/png_export_win.h"
+#include "warp/mesh_warp.h"
 #include "warp/gdiplus_pixels_win.h"
 
 namespace {

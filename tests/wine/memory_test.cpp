@@ -21,7 +21,9 @@
 #include "app/windows_win.h"
 #include "inprocess.h"
 #include "mesh/node_grid.h"
-#include "warp/exchange_win.h"
+#include "app/clipboard_win.h"
+#include "app/png_export_win.h"
+#include "warp/mesh_warp.h"
 
 namespace {
 

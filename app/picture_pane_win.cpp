@@ -1,12 +1,14 @@
-// What SourcePane and ResultPane do alike: take dropped image and scene files and zoom on
-// the wheel.
+// What SourcePane and ResultPane do alike: creation and destruction, painting through their
+// painters, keys sent on to MainWindow, the wheel zooming the pane, a lost capture ending the
+// pane's interaction, and dropped image and scene files.
 #include <string>
 #include <vector>
 
 #include "app/editor_state.h"
-#include "app/scoped_win.h"
+#include "app/pane_input.h"
+#include "app/handles_win.h"
 #include "app/windows_win.h"
-#include "warp/file_replace_win.h"
+#include "scene/file_replace_win.h"
 #include "warp/gdiplus_pixels_win.h"
 
 // Every name of the drop, each read at its own length. An empty name names no file: some
@@ -41,7 +43,7 @@ static std::vector<std::wstring> TakeSceneNames(std::vector<std::wstring>& names
     return scenes;
 }
 
-void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
+static void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
 {
     std::vector<std::wstring> names = DroppedFileNames(drop);
     DragFinish(drop);
@@ -66,8 +68,41 @@ void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
     }
 }
 
-void OnPaneMouseWheel(HWND pane, float& zoom, WPARAM wParam)
+bool HandlePicturePaneMessage(const PicturePane& pane, HWND hwnd, UINT msg, WPARAM wParam,
+                              LPARAM lParam, LRESULT& result)
 {
-    zoom = ApplyWheelZoom(zoom, static_cast<uint32_t>(wParam));
-    Repaint(pane);
+    EditorState& e = gEditor;
+    result = 0;
+    switch (msg) {
+    case WM_CREATE:
+        DragAcceptFiles(hwnd, TRUE);
+        e.*pane.handle = hwnd;
+        return true;
+    case WM_DESTROY: PostQuitMessage(0); return true;
+    case WM_PAINT: {
+        ScopedPaint paint(hwnd);
+        ScopedGetDC dc(hwnd);  // the whole client area, whatever the update region
+        pane.paint(hwnd, dc);
+        return true;
+    }
+    case WM_ERASEBKGND: result = 1; return true;  // painting covers every pixel
+    case WM_KEYDOWN: SendMessageW(e.mainWindow, WM_KEYDOWN, wParam, lParam); return true;
+    case WM_MOUSEWHEEL:
+        e.*pane.zoom = ApplyWheelZoom(e.*pane.zoom, static_cast<uint32_t>(wParam));
+        Repaint(hwnd);
+        return true;
+    case WM_CAPTURECHANGED:
+        if (IsCaptureLoss(hwnd, reinterpret_cast<HWND>(lParam)))
+            pane.endInteraction(hwnd);
+        return true;
+    case WM_CANCELMODE:
+        if (IsCaptureLoss(hwnd, nullptr))
+            pane.endInteraction(hwnd);
+        result = DefWindowProcW(hwnd, msg, wParam, lParam);  // the default handling too
+        return true;
+    case WM_DROPFILES:
+        OnPaneDropFiles(hwnd, reinterpret_cast<HDROP>(wParam), pane.image);
+        return true;
+    }
+    return false;
 }

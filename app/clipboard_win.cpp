@@ -1,35 +1,18 @@
-// Clipboard and PNG exchange: the exported image is the warp alone at one pixel per canvas
-// pixel, independent of the backdrop, the overlays and resultZoom.
-#include "warp/exchange_win.h"
+// The clipboard: a bitmap (or a "PNG") pasted as SourceImage, and the warp result copied as
+// a CF_DIB with a "PNG" promised beside it, kept by MainWindow, the copy's owner, until a
+// program asks for it or the clipboard lets it go. The exported image is the warp alone at
+// one pixel per canvas pixel, independent of the backdrop, the overlays and resultZoom.
+#include "app/clipboard_win.h"
 
-#include <commdlg.h>
-
-#include <cwchar>
 #include <new>
-#include <string>
+#include <utility>
 
+#include "app/editor_state.h"
+#include "app/handles_win.h"
+#include "app/png_export_win.h"
 #include "warp/dib_block.h"
-#include "warp/file_replace.h"
 #include "warp/gdiplus_pixels_win.h"
 #include "warp/mesh_warp.h"
-#include "warp/wait_cursor_win.h"
-
-namespace {
-
-// The longest path the system's file functions take, in UTF-16 units.
-constexpr DWORD kLongestPath = 32768;
-
-// Open for the lifetime of the guard; a failed open is not examined, so the clipboard
-// calls in between simply fail.
-class ScopedClipboard {
-public:
-    explicit ScopedClipboard(HWND owner) { OpenClipboard(owner); }
-    ~ScopedClipboard() { CloseClipboard(); }
-    ScopedClipboard(const ScopedClipboard&) = delete;
-    ScopedClipboard& operator=(const ScopedClipboard&) = delete;
-};
-
-}  // namespace
 
 UINT PngClipboardFormat() { return RegisterClipboardFormatW(L"PNG"); }
 
@@ -80,20 +63,6 @@ PastedImage PasteImageFromClipboard(HWND owner)
     if (!IsWholeImage(pasted.image.get()))
         return {};
     return pasted;
-}
-
-PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
-{
-    MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
-    // Points saturated from a far-out zoom can give a canvas of 2^31 pixels a side; a
-    // canvas whose pixel memory would not fit the library's int32 sizes is not made at all.
-    PixelImage pixels;  // every pixel starts transparent
-    if (!CanvasFitsBitmap(e.canvasWidth, e.canvasHeight) ||
-        !pixels.Allocate(uint32_t(e.canvasWidth), uint32_t(e.canvasHeight)))
-        return {};
-    // with nothing marked no warp is made, as in the pane
-    RenderEditorWarp(source.Lock(), pixels.Lock(), e, 0);
-    return pixels;
 }
 
 // The clipboard block laid out from the rendered pixels in a new movable global block: the
@@ -188,65 +157,43 @@ void PutPngOnClipboard(const PixelImage& pixels)
         GlobalFree(block);
 }
 
-bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid)
+// A clipboard bitmap (or else "PNG") becomes SourceImage; with none on the clipboard, or
+// one that does not convert, nothing changes.
+void PasteSource(HWND main)
 {
-    UINT count = 0;
-    UINT size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
-        return false;
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[size]);
-    if (!buffer)
-        return false;
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.get());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok)
-        return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (codecs[i].MimeType && std::wcscmp(codecs[i].MimeType, mimeType) == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-void SaveResultAsPng(MeshEditState& e, const PixelImage& source)
-{
-    // rendered before the dialog: what happens while it is open does not change the image
-    PixelImage pixels;
-    {
-        ScopedWaitCursor wait;
-        pixels = RenderResultPixels(e, source);
-    }
-    if (pixels.pixels.empty())
-        return;
-    Gdiplus::Bitmap target = BitmapOver(pixels);
-    if (target.GetLastStatus() != Gdiplus::Ok)
-        return;
-
-    // Room for a path of any length the system takes: a name that does not fit would make
-    // the dialog fail as if cancelled.
-    std::wstring path(kLongestPath, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = nullptr;  // no owner: MainWindow stays live while the dialog is open
-    dialog.lpstrFilter = L"なんでも\0*.*\0\0";
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = kLongestPath;
-    dialog.lpstrInitialDir = L"";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_SHOWHELP | OFN_NOLONGNAMES;
-    // Success with an empty name happens when MainWindow is destroyed while the dialog is
-    // open; there is nothing to save to, so it counts as a cancel.
-    if (!GetSaveFileNameW(&dialog) || path[0] == L'\0')
-        return;
-    path.resize(std::wcslen(path.c_str()));
-
-    CLSID png;
-    if (!FindEncoderClsid(L"image/png", png))
-        return;
-    // The path exactly as returned. The encoder writes a new file beside it, which replaces
-    // the chosen one only when complete: a failure part-way leaves the old file whole.
+    EditorState& e = gEditor;
     ScopedWaitCursor wait;
-    ReplaceFileWith(path, [&](const std::filesystem::path& partial) {
-        return target.Save(partial.c_str(), &png, nullptr) == Gdiplus::Ok;
-    });
+    PastedImage pasted = PasteImageFromClipboard(main);
+    if (!pasted.image ||
+        !ReplacePaneImage(PaneImage::Source, std::move(pasted.image), std::move(pasted.pixels)))
+        return;
+    Repaint(e.sourcePane);
+    Repaint(e.resultPane);
 }
+
+// The copy's pixels are kept while the clipboard promises them as "PNG"; a copy that
+// promised nothing leaves the last promise standing.
+void CopyResult(HWND main)
+{
+    EditorState& e = gEditor;
+    ScopedWaitCursor wait;
+    PixelImage promised = CopyResultToClipboard(main, e, e.sourcePixels);
+    if (!promised.pixels.empty())
+        e.clipboardPixels = std::move(promised);
+}
+
+void OnMainRenderFormat(UINT format)
+{
+    if (format == PngClipboardFormat())
+        PutPngOnClipboard(gEditor.clipboardPixels);
+}
+
+// Before MainWindow goes, every promise is kept, if the clipboard is still ours.
+void OnMainRenderAllFormats(HWND main)
+{
+    ScopedClipboard clipboard(main);
+    if (clipboard.IsOpen() && GetClipboardOwner() == main)
+        PutPngOnClipboard(gEditor.clipboardPixels);
+}
+
+void OnMainDestroyClipboard() { gEditor.clipboardPixels = PixelImage{}; }

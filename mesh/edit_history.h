@@ -92,7 +92,3 @@ private:
     std::deque<Step> redo_;  // the edit last undone at the back
     std::optional<OpenStep> open_;
 };
-
-// W and X as one step: a mesh that the refinement would take past its bounds is not even
-// copied, so holding W down at the bounds costs nothing. True when the mesh was refined.
-bool RefineMeshRecorded(EditHistory& history, MeshEditState& e);

@@ -1,6 +1,5 @@
-// The warp result leaving the program (clipboard bitmap, PNG file) and a clipboard bitmap
-// coming in. Each function works on what it is given and returns what it made; storing an
-// image and repainting are the caller's.
+// The clipboard: a picture pasted in, the warp result copied out with its "PNG" promised, and
+// MainWindow's answers to the clipboard's requests for what it promised.
 #pragma once
 
 #ifndef NOMINMAX
@@ -37,12 +36,14 @@ PixelImage CopyResultToClipboard(HWND owner, MeshEditState& state, const PixelIm
 // Keeps the promise: `pixels` as a PNG, the unwarped pixels transparent, set as the
 // clipboard's "PNG". The clipboard must be open already (as for WM_RENDERFORMAT).
 void PutPngOnClipboard(const PixelImage& pixels);
-// Renders the warp as for a copy, then asks for a file name and writes a PNG there.
-void SaveResultAsPng(MeshEditState& state, const PixelImage& source);
 
-// What the copy and the save export: the warp alone on a transparent canvas-sized image
-// (canvas measured first, nothing warped while nothing is marked); empty when the canvas is
-// too large for a bitmap or its memory cannot be had.
-PixelImage RenderResultPixels(MeshEditState& state, const PixelImage& source);
-// The class id of the first encoder whose MIME type is exactly `mimeType`.
-bool FindEncoderClsid(const wchar_t* mimeType, CLSID& clsid);
+// The commands V and C (and Enter) for MainWindow: the clipboard's picture becomes
+// SourceImage, and the warp result goes onto the clipboard, its pixels kept in the editor
+// while the clipboard promises them.
+void PasteSource(HWND main);
+void CopyResult(HWND main);
+// The clipboard's requests to MainWindow, the owner of a copy: make the promised "PNG" now,
+// make it before the window goes, and let the copy's pixels go.
+void OnMainRenderFormat(UINT format);
+void OnMainRenderAllFormats(HWND main);
+void OnMainDestroyClipboard();

@@ -1,10 +1,9 @@
 // Undo steps as exchanges with the live state: no step is ever copied after its press, and
 // undoing or redoing a step swaps containers instead of copying them.
-#include "scene/edit_history.h"
+#include "mesh/edit_history.h"
 
 #include <new>
 
-#include "mesh/refine.h"
 #include <utility>
 
 namespace {
@@ -182,17 +181,4 @@ void EditHistory::Trim()
         bytes_ -= redo_.front().bytes;
         redo_.pop_front();
     }
-}
-
-bool RefineMeshRecorded(EditHistory& history, MeshEditState& e)
-{
-    if (!RefinementFits(e.columnCurves, e.rowCurves))
-        return false;
-    history.Begin(EditKind::Mesh, e);
-    if (!RefineMesh(e)) {
-        history.Cancel();  // out of memory: the mesh is as it was
-        return false;
-    }
-    history.Commit(e);
-    return true;
 }

@@ -1,5 +1,5 @@
 // Rubber band of SourcePane over the portable editing state.
-#include "views/rubber_band.h"
+#include "mesh/rubber_band.h"
 
 #include "mesh/int_math.h"
 

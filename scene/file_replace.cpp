@@ -1,5 +1,5 @@
 // Replacing a file only once its successor is complete, and the POSIX side of it.
-#include "warp/file_replace.h"
+#include "scene/file_replace.h"
 
 #include <fstream>
 #include <system_error>

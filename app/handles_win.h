@@ -1,4 +1,5 @@
-// Scope guards for Win32 handles that are released where they were got, on every path.
+// Scope guards for what the window layer takes and must give back on every path: device
+// contexts, the paint, the wait cursor and the clipboard.
 #pragma once
 
 #ifndef NOMINMAX
@@ -46,3 +47,34 @@ inline void Repaint(HWND hwnd)
     if (hwnd)  // a null window would mean every top-level window
         InvalidateRect(hwnd, nullptr, FALSE);
 }
+
+// The wait cursor while a command that can take seconds runs, the cursor before it again
+// afterwards. No message is handled in between, so nothing sets another cursor.
+class ScopedWaitCursor {
+public:
+    ScopedWaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~ScopedWaitCursor() { SetCursor(previous_); }
+    ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+    ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+// The clipboard open for the lifetime of the guard; a failed open is not examined, so the
+// clipboard calls in between simply fail. Closed only when it was opened here.
+class ScopedClipboard {
+public:
+    explicit ScopedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~ScopedClipboard()
+    {
+        if (open_)
+            CloseClipboard();
+    }
+    ScopedClipboard(const ScopedClipboard&) = delete;
+    ScopedClipboard& operator=(const ScopedClipboard&) = delete;
+    bool IsOpen() const { return open_; }
+
+private:
+    bool open_;
+};

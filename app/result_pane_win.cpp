@@ -1,7 +1,8 @@
 // ResultPane's input: strokes with the left button, curve deletion and node drags with
 // the right, wheel zoom and dropped backdrop files; keys go on to MainWindow.
 #include "app/editor_state.h"
-#include "app/scoped_win.h"
+#include "app/handles_win.h"
+#include "app/pane_input.h"
 #include "app/windows_win.h"
 #include "views/paint_win.h"
 
@@ -74,35 +75,31 @@ static void OnResultRButtonUp(HWND pane, LPARAM lParam)
     FinishResultEdit(pane, RightButtonUp(gEditor, CanvasPoint(lParam)));
 }
 
-void EndResultPaneEdit(HWND pane) { FinishResultEdit(pane, EndStrokeOrNodeDrag(gEditor)); }
+// A stroke or node drag ended without its release: a key, a lost capture, a scene opened.
+static void EndResultEdit(HWND pane) { FinishResultEdit(pane, EndStrokeOrNodeDrag(gEditor)); }
+
+static void PaintResult(HWND pane, HDC dc)
+{
+    const EditorState& e = gEditor;
+    PaintResultPane(pane, dc,
+                    ResultPaintInput{e, e.sourcePixels, e.backdropImage.get(), e.resultZoom,
+                                     e.resultClearColor});
+}
+
+static constexpr PicturePane kResultPane{PaneImage::Backdrop, &EditorState::resultPane,
+                                         &EditorState::resultZoom, PaintResult, EndResultEdit};
 
 LRESULT CALLBACK ResultPaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    EditorState& e = gEditor;
     switch (msg) {
-    case WM_CREATE:
-        DragAcceptFiles(hwnd, TRUE);
-        e.resultPane = hwnd;
-        return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_PAINT: {
-        ScopedPaint paint(hwnd);
-        PaintResultPane(hwnd);
-        return 0;
-    }
-    case WM_ERASEBKGND: return 1;  // painting covers every pixel
-    case WM_KEYDOWN: SendMessageW(e.mainWindow, WM_KEYDOWN, wParam, lParam); return 0;
     case WM_MOUSEMOVE: OnResultMouseMove(hwnd, lParam); return 0;
     case WM_LBUTTONDOWN: OnResultLButtonDown(hwnd, lParam); return 0;
     case WM_LBUTTONUP: OnResultLButtonUp(hwnd); return 0;
     case WM_RBUTTONDOWN: OnResultRButtonDown(hwnd, lParam); return 0;
     case WM_RBUTTONUP: OnResultRButtonUp(hwnd, lParam); return 0;
-    case WM_MOUSEWHEEL: OnPaneMouseWheel(hwnd, e.resultZoom, wParam); return 0;
-    case WM_CAPTURECHANGED: OnCaptureLost(hwnd, reinterpret_cast<HWND>(lParam)); return 0;
-    case WM_CANCELMODE: OnCaptureLost(hwnd, nullptr); break;  // the default handling too
-    case WM_DROPFILES:
-        OnPaneDropFiles(hwnd, reinterpret_cast<HDROP>(wParam), PaneImage::Backdrop);
-        return 0;
     }
+    LRESULT result = 0;
+    if (HandlePicturePaneMessage(kResultPane, hwnd, msg, wParam, lParam, result))
+        return result;
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -1,7 +1,7 @@
 // The Windows side of file replacement: a unique file made by GetTempFileNameW in the
 // target's folder, moved over the target by MoveFileExW.
-#include "warp/file_replace.h"
-#include "warp/file_replace_win.h"
+#include "scene/file_replace.h"
+#include "scene/file_replace_win.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
