@@ -1,7 +1,6 @@
 // The vector pixel loop of the quad warp, written once for any lane width. A file includes
-// it after <immintrin.h> and every other header, and after its target pragma, and
-// instantiates it with a lane type of its own, so each instruction set's copy stays inside
-// that file.
+// it after <immintrin.h> and every other header, and instantiates it with a lane type of
+// its own, so each instruction set's copy stays inside that file.
 //
 // Every lane runs the scalar loop's operations in the scalar loop's order: vector add,
 // multiply, divide and square root round exactly as their scalar forms do, so the pixels
