@@ -9,9 +9,11 @@
 import json
 import math
 import os
-import struct
 import sys
 import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts", "pylib"))
+from png_chunks import png_bytes  # noqa: E402
 
 WIDTH, HEIGHT = 4096, 3072
 PARTS = 16
@@ -37,19 +39,13 @@ def pattern_rows():
 
 
 def write_png(path):
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
     compressor = zlib.compressobj(6)
     idat = bytearray()
     for row in pattern_rows():
         idat += compressor.compress(b"\x00" + row)
     idat += compressor.flush()
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 2, 0, 0, 0)))
-        f.write(chunk(b"IDAT", bytes(idat)))
-        f.write(chunk(b"IEND", b""))
+        f.write(png_bytes(WIDTH, HEIGHT, None, colour_type=2, idat=bytes(idat)))
 
 
 def wobbled_nodes():

@@ -1,7 +1,6 @@
 // The vector pixel loop of the quad warp, written once for any lane width. A file includes
-// it after <immintrin.h> and every other header, and after its target pragma, and
-// instantiates it with a lane type of its own, so each instruction set's copy stays inside
-// that file.
+// it after <immintrin.h> and every other header, and instantiates it with a lane type of
+// its own, so each instruction set's copy stays inside that file.
 //
 // Every lane runs the scalar loop's operations in the scalar loop's order: vector add,
 // multiply, divide and square root round exactly as their scalar forms do, so the pixels
@@ -13,6 +12,10 @@
 // wholly inside the source reads it without the per-neighbour range tests.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
+#include "warp/pixel_buffer.h"
 #include "warp/quad_setup.h"
 
 // V supplies the lane types: D (kLanes doubles), M (a mask over D's lanes), I (kLanes 32-bit
@@ -30,6 +33,16 @@
 //   corner> gives byte k of a corner's words as doubles), Store (masked target words) and
 //   StoreAll. They read the SourceWords that LanesRows copies once per quad; under
 //   narrowSampling its stride in words fits in 32 bits, so a lane type may narrow it.
+
+// Row y of the target, as PixelBuffer::Row gives it. Each lane file is built for its
+// instruction set as a whole, so it calls no shared inline function: an unoptimised build
+// would emit its own copy of one, built for the wider instructions, and the linker could keep
+// that copy for every caller.
+static inline uint32_t* LanesTargetRow(const PixelBuffer& target, uint32_t y)
+{
+    return reinterpret_cast<uint32_t*>(static_cast<unsigned char*>(target.pixels) +
+                                       static_cast<ptrdiff_t>(y) * target.stride);
+}
 
 template <class V>
 static inline typename V::M LanesInPatch(typename V::D v)
@@ -439,7 +452,7 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
         int doneBelow = 0;
         int anyBelow = 0;
         for (int64_t y = q.yStart; y <= q.yEnd; ++y) {
-            uint32_t* row = target.Row(static_cast<uint32_t>(y));
+            uint32_t* row = LanesTargetRow(target, static_cast<uint32_t>(y));
             const LanesRowTerms<V> r(q, y);
             const int done = doneBelow;
             int any = anyBelow;
@@ -489,7 +502,8 @@ static void LanesRows(const QuadSetup& q, const PixelBuffer& source, const Pixel
             // The writes, each with a request for the words its chunk will write a few rows
             // further down, so that those are at hand when it does; and beside them the next
             // row's stage 3, which takes over the accepted lanes once they are written.
-            const uint32_t* ahead = target.Row(
+            const uint32_t* ahead = LanesTargetRow(
+                target,
                 static_cast<uint32_t>(y + kPrefetchRows < q.yEnd ? y + kPrefetchRows : q.yEnd));
             const bool solveBelow = below && anyBelow != 0;
             int acceptedBelow = 0;

@@ -1,9 +1,9 @@
-// Inverse bilinear warp of one quad with bilinear sampling: the per-quad setup, the scalar
-// pixel loop and the choice between the loops. The vector loops live in a file per
-// instruction set (quad_warp_sse2.cpp, quad_warp_avx2.cpp, quad_warp_avx512.cpp).
+// Inverse bilinear warp of one quad with bilinear sampling: the per-quad setup and the
+// scalar pixel loop. The vector loops live in a file per instruction set
+// (quad_warp_sse2.cpp, quad_warp_avx2.cpp, quad_warp_avx512.cpp), and quad_dispatch.cpp
+// chooses between the loops.
 #include "warp/quad_warp.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 
@@ -246,81 +246,4 @@ void WarpRowsScalar(const QuadSetup& q, const PixelBuffer& source, const PixelBu
                                  q.sourceTop + q.sourceHeight * (1.0 - s));
         }
     }
-}
-
-namespace {
-
-WarpKernel BestKernel()
-{
-#if defined(__GNUC__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-        __builtin_cpu_supports("avx2"))
-        return WarpKernel::Avx512;
-    if (__builtin_cpu_supports("avx2"))
-        return WarpKernel::Avx2;
-#endif
-    return WarpKernel::Sse2;
-}
-
-WarpKernel Resolve(WarpKernel wanted)
-{
-    const WarpKernel best = BestKernel();
-    if (wanted == WarpKernel::Auto || static_cast<int>(wanted) > static_cast<int>(best))
-        return best;
-    return wanted;
-}
-
-std::atomic<int> gWarpKernel{-1};  // -1: not chosen yet
-
-}  // namespace
-
-WarpKernel SetWarpKernel(WarpKernel kernel)
-{
-    const WarpKernel resolved = Resolve(kernel);
-    gWarpKernel.store(static_cast<int>(resolved), std::memory_order_relaxed);
-    return resolved;
-}
-
-WarpKernel ActiveWarpKernel()
-{
-    const int current = gWarpKernel.load(std::memory_order_relaxed);
-    if (current >= 0)
-        return static_cast<WarpKernel>(current);
-    return SetWarpKernel(WarpKernel::Auto);
-}
-
-const char* WarpKernelName(WarpKernel kernel)
-{
-    switch (kernel) {
-    case WarpKernel::Auto: return "auto";
-    case WarpKernel::Scalar: return "scalar";
-    case WarpKernel::Sse2: return "sse2";
-    case WarpKernel::Avx2: return "avx2";
-    case WarpKernel::Avx512: return "avx512";
-    }
-    return "?";
-}
-
-void WarpPreparedQuad(const QuadSetup& q, const PixelBuffer& source, const PixelBuffer& target,
-                      WarpKernel kernel)
-{
-    if (kernel == WarpKernel::Scalar || !q.narrowSampling)
-        WarpRowsScalar(q, source, target);
-    else if (kernel == WarpKernel::Avx512)
-        WarpRowsAvx512(q, source, target);
-    else if (kernel == WarpKernel::Avx2)
-        WarpRowsAvx2(q, source, target);
-    else
-        WarpRowsSse2(q, source, target);
-}
-
-void WarpQuad(const PixelBuffer& source, const PixelBuffer& target, const QuadWarpJob& quad,
-              uint32_t rowBegin, uint32_t rowEnd)
-{
-    if (!IsUsableBuffer(source) || !IsUsableBuffer(target))
-        return;  // a failed lock or an empty source: the target stays as it was
-    QuadSetup q;
-    if (PrepareQuad(quad, source, target, rowBegin, rowEnd, q))
-        WarpPreparedQuad(q, source, target, ActiveWarpKernel());
 }

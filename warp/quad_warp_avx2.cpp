@@ -1,6 +1,7 @@
 // The quad warp's pixel loop in four AVX2 lanes, chosen at run time where the processor has
-// AVX2. Everything this file includes comes before the target switch, so no shared inline
-// function is ever compiled for AVX2.
+// AVX2. CMake builds this file, and only this one, for AVX2 (cmake/warp_lanes.cmake): AVX2
+// only, no FMA, whose single rounding would change the bits. The lanes' functions are
+// internal to the file, so no copy built for AVX2 is shared with the rest of the program.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -11,9 +12,7 @@
 #include "warp/quad_setup.h"
 #include "warp/quad_warp.h"
 
-#pragma GCC push_options
-#pragma GCC target("avx2")  // AVX2 only: no FMA, whose single rounding would change the bits
-
+// after every other header, as in the other loops' files
 #include "warp/quad_lanes.h"
 
 namespace {
@@ -141,5 +140,3 @@ void WarpRowsAvx2(const QuadSetup& setup, const PixelBuffer& source, const Pixel
 {
     WarpRowsLanes<Avx2Lanes>(setup, source, target);
 }
-
-#pragma GCC pop_options

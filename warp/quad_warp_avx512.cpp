@@ -1,6 +1,8 @@
 // The quad warp's pixel loop in eight AVX-512 lanes, chosen at run time where the processor
-// has AVX-512 F and VL. Everything this file includes comes before the target switch, so no
-// shared inline function is ever compiled for AVX-512.
+// has AVX-512 F and VL. CMake builds this file, and only this one, for AVX2, AVX-512 F and
+// VL (cmake/warp_lanes.cmake). No FMA instruction is written here, and contraction is off
+// for the whole build. The lanes' functions are internal to the file, so no copy built for
+// AVX-512 is shared with the rest of the program.
 #include <immintrin.h>
 
 #include <cstddef>
@@ -10,13 +12,11 @@
 #include "warp/quad_setup.h"
 #include "warp/quad_warp.h"
 
-#pragma GCC push_options
 // GCC 12's AVX-512 headers build their undefined registers in a way that this warning flags.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-// No FMA instruction is written here, and contraction is off for the whole build.
-#pragma GCC target("avx2,avx512f,avx512vl")
 
+// after every other header, as in the other loops' files
 #include "warp/quad_lanes.h"
 
 namespace {
@@ -134,4 +134,3 @@ void WarpRowsAvx512(const QuadSetup& setup, const PixelBuffer& source, const Pix
 }
 
 #pragma GCC diagnostic pop
-#pragma GCC pop_options

@@ -1,6 +1,7 @@
 // The quad warp's pixel loop in two SSE2 lanes. SSE2 is part of every x86-64 processor, so
-// this loop needs no target switch and no check at run time: it is the vector loop of every
-// build, and the one the wider loops fall back to where they are not built.
+// this loop needs no instruction-set option (cmake/warp_lanes.cmake gives it none) and no
+// check at run time: it is the vector loop of every build, and the one the wider loops fall
+// back to where they are not built.
 #include <immintrin.h>
 
 #include <cstddef>

@@ -3,13 +3,16 @@
 two hills, a lake) under a white grid, so the warp's bending is easy to see, and with
 --backdrop a brick wall for the mesh to lie on.
 
-  make_demo_picture.py OUT.png               (Python standard library only)
+  make_demo_picture.py OUT.png               (Python standard library and scripts/pylib)
   make_demo_picture.py --backdrop OUT.png
 """
 import math
-import struct
+import os
 import sys
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                                "pylib"))
+from png_chunks import write_png  # noqa: E402
 
 WIDTH, HEIGHT = 400, 300
 
@@ -65,21 +68,8 @@ def main():
     out = args[0] if args else ("backdrop.png" if backdrop else "demo.png")
     width, height = (BACKDROP_WIDTH, BACKDROP_HEIGHT) if backdrop else (WIDTH, HEIGHT)
     paint = backdrop_colour if backdrop else colour
-    raw = bytearray()
-    for y in range(height):
-        raw.append(0)
-        for x in range(width):
-            raw += bytes(paint(x, y))
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    with open(out, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
-        f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 9)))
-        f.write(chunk(b"IEND", b""))
+    rows = [b"".join(bytes(paint(x, y)) for x in range(width)) for y in range(height)]
+    write_png(out, width, height, rows, color_type=2)
 
 
 if __name__ == "__main__":

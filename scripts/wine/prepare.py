@@ -13,31 +13,19 @@ Prints one line per scene; writes DATA_DIR/replayable.txt and DATA_DIR/skipped.t
 import json
 import os
 import shutil
-import struct
 import subprocess
 import sys
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+import png_chunks  # noqa: E402
 
 INT16 = (-32768, 32767)
 
 
 def write_png(path, width, height, pixel):
     """8-bit RGBA PNG; pixel(x, y) gives (r, g, b, a)."""
-    raw = bytearray()
-    for y in range(height):
-        raw.append(0)
-        for x in range(width):
-            raw += bytes(pixel(x, y))
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)))
-        f.write(chunk(b"IDAT", zlib.compress(bytes(raw), 9)))
-        f.write(chunk(b"IEND", b""))
+    rows = [b"".join(bytes(pixel(x, y)) for x in range(width)) for y in range(height)]
+    png_chunks.write_png(path, width, height, rows, color_type=6)
 
 
 def write_fixtures(data):

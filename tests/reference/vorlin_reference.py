@@ -11,6 +11,10 @@ import struct
 import sys
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                                "pylib"))
+from png_chunks import CHANNELS, read_png_chunks, png_scanlines, write_png  # noqa: E402
+
 INT32_MIN = -(2 ** 31)
 INT32_MAX = 2 ** 31 - 1
 
@@ -423,64 +427,18 @@ def render_mesh_warp(src, target, editor):
 
 
 # ---------------------------------------------------------------------------------------------
-# Our own simple image files: PNG (8-bit, not interlaced), BMP (24-bit), GIF (first frame)
-
-def png_chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
-
-def write_png(path, width, height, rows, color_type=6):
-    """rows: one bytes object per row, 4 (RGBA, type 6) or 3 (RGB, type 2) bytes a pixel."""
-    raw = b"".join(b"\x00" + bytes(r) for r in rows)
-    data = (b"\x89PNG\r\n\x1a\n"
-            + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, color_type, 0, 0, 0))
-            + png_chunk(b"IDAT", zlib.compress(raw, 9))
-            + png_chunk(b"IEND", b""))
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    if pa <= pb and pa <= pc:
-        return a
-    return b if pb <= pc else c
-
+# Our own simple image files: PNG (8-bit, not interlaced), BMP (24-bit), GIF (first frame).
+# PNG chunks are written and read by scripts/pylib/png_chunks.py.
 
 def read_png(data):
-    pos = 8
-    idat = b""
-    palette, trns = [], b""
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        pos += 12 + length
-        if kind == b"IHDR":
-            width, height, depth, color_type, _, _, interlace = struct.unpack(">IIBBBBB", body)
-        elif kind == b"PLTE":
-            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
-        elif kind == b"tRNS":
-            trns = body
-        elif kind == b"IDAT":
-            idat += body
-    channels = {0: 1, 2: 3, 3: 1, 6: 4}.get(color_type)
-    if depth != 8 or interlace != 0 or channels is None:
+    png = read_png_chunks(data)
+    channels = CHANNELS.get(png.colour_type)
+    if png.bit_depth != 8 or png.interlace != 0 or channels is None:
         raise Unsupported("the reference reads 8-bit non-interlaced grey, RGB, palette or RGBA PNGs")
-    raw = zlib.decompress(idat)
-    stride = width * channels
-    prev = bytearray(stride)
+    color_type, palette, trns = png.colour_type, png.palette, png.trns
     pixels = []
-    for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - channels] if i >= channels else 0
-            b = prev[i]
-            c = prev[i - channels] if i >= channels else 0
-            pred = (0, a, b, (a + b) // 2, paeth(a, b, c))[kind]
-            line[i] = (line[i] + pred) & 0xFF
-        for x in range(width):
+    for line in png_scanlines(png):
+        for x in range(png.width):
             px = line[x * channels:(x + 1) * channels]
             if color_type == 0:
                 r = g = b = px[0]
@@ -493,8 +451,7 @@ def read_png(data):
             else:
                 r, g, b, alpha = px
             pixels.append(alpha << 24 | r << 16 | g << 8 | b)
-        prev = line
-    return Image(width, height, pixels)
+    return Image(png.width, png.height, pixels)
 
 
 def read_bmp(data):

@@ -29,6 +29,10 @@ import sys
 import time
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                                "pylib"))
+from png_chunks import png_bytes, png_chunk, png_chunk_offsets, read_rgba_png  # noqa: E402
+
 COLOUR = (200, 100, 50)
 SIDE = 8
 TIMEOUT_S = 120  # a sanitizer build decodes slowly; a hang runs far beyond this
@@ -37,19 +41,6 @@ MEMORY_BOUND_KIB = MAX_PIXELS * 4 // 1024
 
 # ---------------------------------------------------------------------------------------
 # Valid images
-
-
-def png_chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
-
-def png_bytes(width, height, rows, colour_type=2, bit_depth=8, extra=b"", idat=None,
-              interlace=0):
-    ihdr = struct.pack(">IIBBBBB", width, height, bit_depth, colour_type, 0, 0, interlace)
-    if idat is None:
-        idat = zlib.compress(b"".join(b"\x00" + r for r in rows), 9)
-    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", ihdr) + extra +
-            png_chunk(b"IDAT", idat) + png_chunk(b"IEND", b""))
 
 
 def valid_png():
@@ -173,17 +164,6 @@ def flip(data, positions):
 def png_with_size(width, height):
     """A well-formed header claiming width x height, with one row of data."""
     return png_bytes(width, height, [b"\x00" * 3])
-
-
-def png_chunk_offsets(data, kind):
-    offsets = []
-    pos = 8
-    while pos + 8 <= len(data):
-        length = struct.unpack(">I", data[pos:pos + 4])[0]
-        if data[pos + 4:pos + 8] == kind:
-            offsets.append(pos)
-        pos += 12 + length
-    return offsets
 
 
 def png_over_bound():
@@ -348,52 +328,6 @@ FORMATS = {"png": cases_png, "bmp": cases_bmp, "gif": cases_gif, "jpeg": cases_j
 
 # ---------------------------------------------------------------------------------------
 # Running the renderer
-
-
-def paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    if pa <= pb and pa <= pc:
-        return a
-    return b if pb <= pc else c
-
-
-def read_rgba_png(path):
-    """The pixels of an 8-bit RGBA, non-interlaced PNG as a list of (r, g, b, a)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    if data[:8] != b"\x89PNG\r\n\x1a\n":
-        raise ValueError("not a PNG")
-    pos = 8
-    idat = b""
-    width = height = None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour_type, _, _, interlace = struct.unpack(">IIBBBBB", body)
-            if (depth, colour_type, interlace) != (8, 6, 0):
-                raise ValueError("not 8-bit RGBA")
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    raw = zlib.decompress(idat)
-    stride = width * 4
-    prev = bytearray(stride)
-    pixels = []
-    for y in range(height):
-        base = y * (stride + 1)
-        kind = raw[base]
-        line = bytearray(raw[base + 1:base + 1 + stride])
-        for i in range(stride):
-            left = line[i - 4] if i >= 4 else 0
-            up = prev[i]
-            upleft = prev[i - 4] if i >= 4 else 0
-            add = (0, left, up, (left + up) // 2, paeth(left, up, upleft))[kind]
-            line[i] = (line[i] + add) & 0xFF
-        pixels += [tuple(line[i:i + 4]) for i in range(0, stride, 4)]
-        prev = line
-    return pixels
 
 
 def scene_for(image_name):
