@@ -89,6 +89,8 @@ void EditHistory::Commit(const MeshEditState& e, std::unique_ptr<HeldImages> rep
 void EditHistory::Push(Step&& step)
 {
     step.bytes = StepBytes(step);
+    step.before = position_;
+    step.after = position_ = ++lastPosition_;  // the edit is made, whether it is kept or not
     redo_.clear();
     if (step.bytes > byteLimit_) {
         Clear();
@@ -143,6 +145,7 @@ std::optional<EditKind> EditHistory::Move(std::deque<Step>& from, std::deque<Ste
     std::swap(to.back(), from.back());
     from.pop_back();
     const EditKind kind = to.back().kind;
+    position_ = &to == &redo_ ? to.back().before : to.back().after;  // before Trim may drop it
     Trim();
     return kind;
 }
@@ -167,6 +170,7 @@ void EditHistory::Clear()
     redo_.clear();
     open_.reset();
     bytes_ = 0;
+    position_ = ++lastPosition_;
 }
 
 // Oldest steps go first; should the steps that can be redone alone pass the bound, the one
