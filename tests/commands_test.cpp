@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <iterator>
+#include <string>
 
 namespace {
 
@@ -31,6 +33,7 @@ TEST(CommandForKey, EveryKeyOfTheTable)
         {'X', Command::RefineMesh},       // 0x58
         {'Y', Command::Redo},             // 0x59
         {'Z', Command::Undo},             // 0x5A
+        {0x70, Command::KeysHelp},        // F1
     };
     for (const Case& c : cases)
         EXPECT_EQ(CommandForKey(c.key), c.command) << std::hex << c.key;
@@ -52,7 +55,7 @@ TEST(CommandForKey, KeysOutsideTheTableDoNothing)
         EXPECT_EQ(CommandForKey(key), Command::None) << std::hex << key;
 }
 
-TEST(CommandForMenuId, TheEightMenuItemsAndNothingElse)
+TEST(CommandForMenuId, EveryMenuItemAndNothingElse)
 {
     EXPECT_EQ(CommandForMenuId(104), Command::About);
     EXPECT_EQ(CommandForMenuId(105), Command::Exit);
@@ -62,7 +65,18 @@ TEST(CommandForMenuId, TheEightMenuItemsAndNothingElse)
     EXPECT_EQ(CommandForMenuId(32781), Command::Redo);
     EXPECT_EQ(CommandForMenuId(32782), Command::OpenScene);
     EXPECT_EQ(CommandForMenuId(32783), Command::SaveScene);
-    for (uint32_t id : {0u, 103u, 106u, 109u, 32772u, 32774u, 32776u, 32779u, 32784u, 65535u})
+    EXPECT_EQ(CommandForMenuId(32784), Command::OpenSource);
+    EXPECT_EQ(CommandForMenuId(32785), Command::OpenBackdrop);
+    EXPECT_EQ(CommandForMenuId(32786), Command::KeysHelp);
+    EXPECT_EQ(CommandForMenuId(32787), Command::SaveResult);
+    EXPECT_EQ(CommandForMenuId(32788), Command::ColumnsFamily);
+    EXPECT_EQ(CommandForMenuId(32789), Command::RowsFamily);
+    EXPECT_EQ(CommandForMenuId(32790), Command::CycleLayout);
+    EXPECT_EQ(CommandForMenuId(32791), Command::TranslucencyOn);
+    EXPECT_EQ(CommandForMenuId(32792), Command::TranslucencyOff);
+    EXPECT_EQ(CommandForMenuId(32793), Command::RefineMesh);
+    EXPECT_EQ(CommandForMenuId(32794), Command::ClearMesh);
+    for (uint32_t id : {0u, 103u, 106u, 109u, 110u, 32772u, 32774u, 32776u, 32779u, 32795u, 65535u})
         EXPECT_EQ(CommandForMenuId(id), Command::None) << id;
 }
 
@@ -77,9 +91,64 @@ TEST(CommandUsesMesh, TheExportsAndTheMeshEditsOnly)
     const Command others[] = {
         Command::None,          Command::TranslucencyOff, Command::TranslucencyOn,
         Command::ColumnsFamily, Command::CycleLayout,     Command::RowsFamily,
-        Command::PasteSource,   Command::About,           Command::Exit};
+        Command::PasteSource,   Command::About,           Command::Exit,
+        Command::OpenSource,    Command::OpenBackdrop,    Command::KeysHelp};
     for (Command c : others)
         EXPECT_FALSE(CommandUsesMesh(c)) << int(c);
+}
+
+// The hints as the menu writes them after the tab, one row per item in the menu's order.
+TEST(CommandTable, EveryItemWithItsKeyHint)
+{
+    struct Row {
+        uint32_t menuId;
+        const wchar_t* hint;
+    };
+    const Row rows[] = {
+        {32784, L""},     {32785, L""},    {32782, L"O"},  {32783, L"M"},   {32787, L"S"},
+        {105, L"Alt+F4"}, {32780, L"Z"},   {32781, L"Y"},  {32775, L"V"},   {32773, L"C, Enter"},
+        {32793, L"W, X"}, {32794, L"Del"}, {32788, L"H"},  {32789, L"T"},   {32790, L"P"},
+        {32791, L"5"},    {32792, L"0"},   {32786, L"F1"}, {104, L"Alt+?"},
+    };
+    const auto table = CommandTable();
+    ASSERT_EQ(table.size(), std::size(rows));
+    for (size_t i = 0; i < table.size(); ++i) {
+        EXPECT_EQ(table[i].menuId, rows[i].menuId) << i;
+        EXPECT_EQ(KeyHint(table[i]), rows[i].hint) << rows[i].menuId;
+        // each entry's keys and item lead back to it, so no two entries share one
+        EXPECT_EQ(CommandForMenuId(table[i].menuId), table[i].command) << rows[i].menuId;
+        for (uint32_t key : table[i].keys) {
+            if (key != 0)
+                EXPECT_EQ(CommandForKey(key), table[i].command) << std::hex << key;
+        }
+    }
+}
+
+// Every key of the table has its line, key and words parted by a tab, and so has every mouse
+// action of both panes.
+TEST(CommandTable, KeysHelpListsEveryKeyAndMouseAction)
+{
+    const std::wstring text = KeysHelpText();
+    for (const CommandEntry& entry : CommandTable()) {
+        const std::wstring hint = KeyHint(entry);
+        if (hint.empty())
+            continue;
+        const std::wstring line = L"\n" + hint + L"\t" + entry.help + L"\r\n";
+        EXPECT_NE(text.find(line), std::wstring::npos) << entry.menuId;
+    }
+    for (const wchar_t* action : {L"ソース: 左ドラッグ", L"結果: 左ドラッグ", L"結果: 右ドラッグ",
+                                  L"結果: ラベルを右クリック", L"ホイール\t", L"ドロップ\t"})
+        EXPECT_NE(text.find(action), std::wstring::npos);
+}
+
+TEST(MainWindowTitle, ProgramNameSceneNameAndUnsavedMark)
+{
+    EXPECT_EQ(MainWindowTitle(L"", false), L"vorlin");
+    EXPECT_EQ(MainWindowTitle(L"", true), L"*vorlin");
+    EXPECT_EQ(MainWindowTitle(L"Z:\\work\\a b\\mesh.scene.json", false),
+              L"vorlin - mesh.scene.json");
+    EXPECT_EQ(MainWindowTitle(L"/tmp/x.y/mesh.scene.json", true), L"*vorlin - mesh.scene.json");
+    EXPECT_EQ(MainWindowTitle(L"画像.scene.json", true), L"*vorlin - 画像.scene.json");
 }
 
 TEST(AboutBox, CaptionAndTwoLineText)
