@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 // The list's tab stop, in dialog units: the longest mouse action fits before it.
-static constexpr UINT kHelpTabStop = 110;
+static constexpr UINT kHelpTabStop = 100;
 
 static void OnKeysHelpInit(HWND dialog)
 {
