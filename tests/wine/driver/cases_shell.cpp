@@ -70,6 +70,13 @@ bool CheckBox(App& app, HWND pane, const char* name, PaneBox want, const char* w
                  got.y, got.w, got.h, want.x, want.y, want.w, want.h);
 }
 
+bool CheckTitle(App& app, const std::wstring& want, const char* when)
+{
+    WaitFor([&] { return TextOf(app.main) == want; }, 3000);
+    return CHECK(TextOf(app.main) == want, "%s: the title is '%s', expected '%s'", when,
+                 Narrow(TextOf(app.main)).c_str(), Narrow(want).c_str());
+}
+
 static void CheckStacked(App& app, int splitY, const char* when)
 {
     SIZE c = MainClientSize(app);
