@@ -80,8 +80,9 @@ bool HasUnsavedWork() { return !(CurrentMark() == gEditor.saved); }
 
 void MarkSaved(const std::wstring& scenePath)
 {
+    std::wstring path = scenePath;  // the one step that can fail, before anything changes
     gEditor.saved = CurrentMark();
-    gEditor.scenePath = scenePath;
+    gEditor.scenePath.swap(path);
     RefreshMenuAndTitle();
 }
 

@@ -673,6 +673,8 @@ static void CheckKeysHelp(App& app)
         {"menu 32786", [&] { PostMessageW(app.main, WM_COMMAND, 32786, 0); }, "Esc"},
         {"key F1", [&] { PostKey(app, VK_F1); }, "Enter"},
         {"key F1 on ResultPane", [&] { PostMessageW(app.result, WM_KEYDOWN, VK_F1, 1); }, "button"},
+        {"menu 32786 again", [&] { PostMessageW(app.main, WM_COMMAND, 32786, 0); },
+         "Esc on the list"},
     };
     for (const Way& way : ways) {
         way.press();
@@ -711,6 +713,9 @@ static void CheckKeysHelp(App& app)
         HWND button = GetDlgItem(help, IDOK);
         if (way.close == std::string("button"))
             PostMessageW(button, BM_CLICK, 0, 0);
+        else if (way.close ==
+                 std::string("Esc on the list"))  // a click in the list moves the focus there
+            PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
         else
             PostMessageW(button, WM_KEYDOWN,
                          way.close == std::string("Esc") ? VK_ESCAPE : VK_RETURN, 1);
