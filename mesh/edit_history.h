@@ -37,8 +37,7 @@ struct EditStep {
     CurveFamily family = CurveFamily::Columns;
     std::unique_ptr<HeldImages> images;
     uint64_t bytes = 0;
-    uint64_t before = 0;  // the history's position without this edit
-    uint64_t after = 0;   // and with it
+    uint64_t position = 0;  // the history's position with this edit made
 };
 
 class EditHistory {
@@ -99,5 +98,6 @@ private:
     std::deque<Step> redo_;  // the edit last undone at the back
     std::optional<OpenStep> open_;
     uint64_t position_ = 0;
+    uint64_t base_ = 0;          // the position below the oldest step kept
     uint64_t lastPosition_ = 0;  // the last number given out
 };

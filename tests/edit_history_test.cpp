@@ -180,9 +180,12 @@ TEST(EditHistory, StaysWithinItsBoundUnderAThousandRefinements)
         EditHistory h(c.limit);
         DrawTwoByTwo(h, e);
         std::vector<Kept> states{KeptOf(e)};
+        std::vector<uint64_t> positions{h.Position()};
         for (int i = 0; i < 1000; ++i) {
-            if (RefineMeshRecorded(h, e))
+            if (RefineMeshRecorded(h, e)) {
                 states.push_back(KeptOf(e));
+                positions.push_back(h.Position());
+            }
             ASSERT_LE(h.Bytes(), c.limit) << i;
         }
         ASSERT_EQ(states.size(), 11u);
@@ -190,6 +193,8 @@ TEST(EditHistory, StaysWithinItsBoundUnderAThousandRefinements)
         for (size_t k = 1; k <= c.refinementsKept; ++k) {
             ASSERT_TRUE(h.Undo(e, kNoImages));
             EXPECT_EQ(KeptOf(e), states[10 - k]) << c.limit << " undo " << k;
+            // down to the state of a step the bound dropped
+            EXPECT_EQ(h.Position(), positions[10 - k]) << c.limit << " undo " << k;
         }
     }
 }

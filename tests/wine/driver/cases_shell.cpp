@@ -817,6 +817,15 @@ int CaseMenuExit()
     stays("Yes with the save cancelled");
     CHECK(TextOf(app.main) == L"*vorlin", "the title after a cancelled save is '%s'",
           Narrow(TextOf(app.main)).c_str());
+    // Yes, and a save that fails (the scene's file name is taken by a folder): the window stays.
+    CreateDirectoryW(WinPath(OutPath("blocked.scene.json")).c_str(), nullptr);
+    PostMessageW(app.main, WM_CLOSE, 0, 0);
+    AnswerCloseQuestion(app, IDYES, "WM_CLOSE, Yes, a save that fails");
+    FileThroughDialogOf(
+        app, "the failing save of Yes", [] {}, WinPath(OutPath("blocked")), "");
+    stays("Yes with a save that failed");
+    CHECK(TextOf(app.main) == L"*vorlin", "the title after a failed save is '%s'",
+          Narrow(TextOf(app.main)).c_str());
     // The end of the session asks too: Cancel refuses it, No lets it go (and the program, which
     // the system would end, is still up until then).
     CHECK(QueryEndSession(app, IDCANCEL, "end of session, Cancel") == FALSE,
