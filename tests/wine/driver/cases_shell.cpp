@@ -687,18 +687,10 @@ static void CheckKeysHelp(App& app)
         wchar_t buffer[8192] = L"";
         if (list)
             Send(list, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer));
+        // the table's keys and the mouse actions (whose lines the unit tests check)
         const std::wstring shown = buffer;
         CHECK(shown == KeysHelpText(), "%s: the keys help shows '%s'", way.open,
               Narrow(shown).c_str());
-        // every key of the table, a key with its words, and the mouse actions of both panes
-        for (const CommandEntry& e : CommandTable())
-            if (!KeyHint(e).empty())
-                CHECK(shown.find(L"\n" + KeyHint(e) + L"\t") != std::wstring::npos,
-                      "%s: the keys help lacks the key %s", way.open, Narrow(KeyHint(e)).c_str());
-        for (const wchar_t* mouse :
-             {L"左ドラッグ", L"右ドラッグ", L"右クリック", L"ホイール", L"ドロップ"})
-            CHECK(shown.find(mouse) != std::wstring::npos, "%s: the keys help lacks '%s'", way.open,
-                  Narrow(mouse).c_str());
         if (way.close == std::string("Esc")) {
             Screenshot("keys-help");
             // a close and a second help command while it is open: nothing more opens
