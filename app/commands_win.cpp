@@ -1,6 +1,7 @@
 // MainWindow's command layer: every key and menu command of the program.
 #include "app/editor_state.h"
 #include "app/clipboard_win.h"
+#include "app/file_dialogs_win.h"
 #include "app/handles_win.h"
 #include "app/png_export_win.h"
 #include "app/windows_win.h"
@@ -21,9 +22,35 @@ void SetTranslucency(HWND main, bool on)
     }
 }
 
+// Commands that open a dialog of the program; while one is open, they bring it to the front
+// instead of opening another over it (the PNG save dialog has no owner, so MainWindow stays
+// live behind it).
+static bool OpensDialog(Command command)
+{
+    switch (command) {
+    case Command::SaveResult:
+    case Command::About:
+    case Command::OpenScene:
+    case Command::SaveScene:
+    case Command::OpenSource:
+    case Command::OpenBackdrop:
+    case Command::KeysHelp: return true;
+    default: return false;
+    }
+}
+
 void RunCommand(HWND main, Command command)
 {
     EditorState& e = gEditor;
+    if (OpensDialog(command) && ProgramDialogOpen()) {
+        ShowProgramDialog();
+        return;
+    }
+    if (command == Command::Exit) {
+        if (MayClose(main))
+            DestroyWindow(main);
+        return;
+    }
     // they see the mesh a stroke or node drag under way leaves when it ends
     if (CommandUsesMesh(command))
         EndPendingInteraction();
@@ -50,17 +77,23 @@ void RunCommand(HWND main, Command command)
     case Command::RefineMesh: {
         ScopedWaitCursor wait;
         RefineMeshRecorded(e.history, e);  // a mesh too large to refine stays as it was
-        RefreshEditMenu();
+        RefreshMenuAndTitle();
         Repaint(e.resultPane);
         break;
     }
-    case Command::About: MessageBoxW(main, kAboutText, kAboutCaption, MB_OK); break;
-    case Command::Exit: DestroyWindow(main); break;
+    case Command::About: AskMessageBox(main, kAboutText, kAboutCaption, MB_OK); break;
+    case Command::Exit: break;  // above
     case Command::Undo: UndoEdit(); break;
     case Command::Redo: RedoEdit(); break;
     case Command::OpenScene: OpenSceneWithDialog(main); break;
     case Command::SaveScene: SaveSceneWithDialog(main); break;
+    case Command::OpenSource: OpenImageWithDialog(main, PaneImage::Source); break;
+    case Command::OpenBackdrop: OpenImageWithDialog(main, PaneImage::Backdrop); break;
+    case Command::KeysHelp: ShowKeysHelp(main); break;
     }
+    // the title (a pasted source is unsaved work) and the radio items of family and
+    // translucency
+    RefreshMenuAndTitle();
 }
 
 void OnMainKeyDown(HWND main, WPARAM virtualKey)

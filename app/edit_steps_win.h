@@ -14,6 +14,8 @@ public:
     std::unique_ptr<Gdiplus::Bitmap> source;
     PixelImage sourcePixels;
     std::unique_ptr<Gdiplus::Bitmap> backdrop;
+    uint64_t sourceSerial = 0;  // the editor's serials of the two images
+    uint64_t backdropSerial = 0;
 
     uint64_t Bytes() const override
     {

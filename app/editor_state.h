@@ -15,6 +15,9 @@
 #include <cstdint>
 #include <memory>
 
+#include <string>
+
+#include "app/commands.h"
 #include "app/layout.h"
 #include "mesh/editing.h"
 #include "mesh/edit_history.h"
@@ -36,6 +39,12 @@ struct EditorState : MeshEditState {
     // a release of its own ends there.
     Point splitterPointer{0, 0};
     EditHistory history;  // undo and redo; it keeps images a scene's opening replaced
+    // Each image the panes are given gets a serial of its own (0: none), which stays with it
+    // through undo and redo; with the history's position they tell unsaved work.
+    uint64_t sourceSerial = 0;
+    uint64_t backdropSerial = 0;
+    SavedMark saved;         // as of the last scene opened or saved
+    std::wstring scenePath;  // that scene's file, empty until one is opened or saved
 
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;
@@ -56,6 +65,8 @@ void ReleaseEditorImages();
 
 // The image each picture pane shows: SourceImage in SourcePane, BackdropImage in ResultPane.
 enum class PaneImage { Source, Backdrop };
+// A serial no image has had before.
+uint64_t NewImageSerial();
 // Makes `image` (a whole one) the pane's image, destroying the one it replaces. SourceImage
 // comes with the ARGB pixels the warp reads (the image may draw from them), or is converted
 // once into them when `pixels` is empty; when that conversion fails nothing changes (false).

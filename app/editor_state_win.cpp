@@ -15,12 +15,19 @@ void ReleaseEditorImages()
     gEditor.backdropImage.reset();
 }
 
+uint64_t NewImageSerial()
+{
+    static uint64_t last = 0;
+    return ++last;
+}
+
 bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image, PixelImage pixels)
 {
     EditorState& e = gEditor;
     MarkContentChanged(e);
     if (which == PaneImage::Backdrop) {
         e.backdropImage = std::move(image);
+        e.backdropSerial = NewImageSerial();
         return true;
     }
     // The warp's copy is made before anything is replaced: an image that cannot have one
@@ -31,5 +38,6 @@ bool ReplacePaneImage(PaneImage which, std::unique_ptr<Gdiplus::Bitmap> image, P
         return false;
     e.sourceImage = std::move(image);
     e.sourcePixels = std::move(pixels);
+    e.sourceSerial = NewImageSerial();
     return true;
 }

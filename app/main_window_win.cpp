@@ -113,6 +113,12 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     switch (msg) {
     case WM_CREATE: OnMainCreate(hwnd); return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
+    // the close box, Alt+F4 and any WM_CLOSE: asked first when work is unsaved
+    case WM_CLOSE:
+        if (MayClose(hwnd))
+            DestroyWindow(hwnd);
+        return 0;
+    case WM_QUERYENDSESSION: return MayClose(hwnd) ? TRUE : FALSE;
     case WM_SIZE: RelayoutProportionally(); return 0;  // skipped while minimised
     case WM_PAINT: OnMainPaint(hwnd); return 0;
     case WM_KEYDOWN: OnMainKeyDown(hwnd, wParam); return 0;

@@ -1,12 +1,16 @@
 // What SourcePane and ResultPane do alike: creation and destruction, painting through their
 // painters, keys sent on to MainWindow, the wheel zooming the pane, a lost capture ending the
-// pane's interaction, and dropped image and scene files.
+// pane's interaction, and image and scene files, dropped or chosen in the open dialog.
+#include "app/editor_state.h"  // first: the Windows headers
+
+#include <commdlg.h>
+
 #include <string>
 #include <vector>
 
-#include "app/editor_state.h"
-#include "app/pane_input.h"
+#include "app/file_dialogs_win.h"
 #include "app/handles_win.h"
+#include "app/pane_input.h"
 #include "app/windows_win.h"
 #include "scene/file_replace_win.h"
 #include "warp/gdiplus_pixels_win.h"
@@ -43,10 +47,8 @@ static std::vector<std::wstring> TakeSceneNames(std::vector<std::wstring>& names
     return scenes;
 }
 
-static void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
+void OpenPaneFiles(HWND pane, PaneImage which, std::vector<std::wstring> names)
 {
-    std::vector<std::wstring> names = DroppedFileNames(drop);
-    DragFinish(drop);
     std::vector<std::wstring> scenes = TakeSceneNames(names);
     // Each file is decoded in turn and the last one that decodes stays; when none does, the
     // pane keeps the image it had. A name too long for the plain form is opened through the
@@ -57,8 +59,8 @@ static void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
         if (IsWholeImage(decoded.get()))
             image = std::move(decoded);
     }
-    if (image)
-        ReplacePaneImage(which, std::move(image));
+    if (image && ReplacePaneImage(which, std::move(image)))
+        RefreshMenuAndTitle();  // a new image is unsaved work
     Repaint(pane);
     if (which == PaneImage::Source)
         Repaint(gEditor.resultPane);  // its warp is of the new source now
@@ -66,6 +68,37 @@ static void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
         EndPendingInteraction();  // a scene replaces the mesh a stroke or drag works on
         OpenDroppedScenes(scenes);
     }
+}
+
+static void OnPaneDropFiles(HWND pane, HDROP drop, PaneImage which)
+{
+    std::vector<std::wstring> names = DroppedFileNames(drop);
+    DragFinish(drop);
+    OpenPaneFiles(pane, which, std::move(names));
+}
+
+// The picture types GDI+ decodes, all of them first, then each, then any file (a .json file
+// chosen here opens as a scene, as a dropped one does).
+static constexpr wchar_t kImageFilter[] =
+    L"画像 (PNG, JPEG, BMP, GIF, TIFF)\0*.png;*.jpg;*.jpeg;*.jpe;*.bmp;*.dib;*.gif;*.tif;*.tiff\0"
+    L"PNG (*.png)\0*.png\0"
+    L"JPEG (*.jpg;*.jpeg)\0*.jpg;*.jpeg;*.jpe\0"
+    L"BMP (*.bmp)\0*.bmp;*.dib\0"
+    L"GIF (*.gif)\0*.gif\0"
+    L"TIFF (*.tif;*.tiff)\0*.tif;*.tiff\0"
+    L"なんでも (*.*)\0*.*\0\0";
+
+void OpenImageWithDialog(HWND main, PaneImage which)
+{
+    FileDialog dialog;
+    dialog.owner = main;
+    dialog.filter = kImageFilter;
+    dialog.flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    const std::wstring path = AskFileName(dialog);
+    if (path.empty())
+        return;
+    EditorState& e = gEditor;
+    OpenPaneFiles(which == PaneImage::Source ? e.sourcePane : e.resultPane, which, {path});
 }
 
 bool HandlePicturePaneMessage(const PicturePane& pane, HWND hwnd, UINT msg, WPARAM wParam,

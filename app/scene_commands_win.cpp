@@ -21,7 +21,6 @@
 #include "scene/scene_file.h"
 #include "scene/scene_save.h"
 #include "warp/gdiplus_pixels_win.h"
-#include "app/handles_win.h"
 
 namespace {
 
@@ -96,9 +95,13 @@ OpenedScene Prepare(const Scene& scene, const std::filesystem::path& path)
 }
 
 // One undoable edit that replaces source, backdrop, selection, curves, grid and family.
+// The images are new ones, whatever they hold.
 void TakeScene(OpenedScene& opened)
 {
     EditorState& e = gEditor;
+    auto& images = static_cast<PaneImages&>(*opened.images);
+    images.sourceSerial = images.source ? NewImageSerial() : 0;
+    images.backdropSerial = images.backdrop ? NewImageSerial() : 0;
     ExchangeImages(opened.images);  // the only step that can fail, and it changes nothing then
     e.history.Begin(EditKind::Scene, e);
     e.sourceSelection = opened.state.sourceSelection;
@@ -108,7 +111,7 @@ void TakeScene(OpenedScene& opened)
     e.activeFamily = opened.state.activeFamily;
     MarkContentChanged(e);
     e.history.Commit(e, std::move(opened.images));
-    RefreshEditMenu();
+    RefreshMenuAndTitle();
     ShowStep(EditKind::Scene);
 }
 
@@ -131,7 +134,7 @@ bool ReadScene(HWND main, const std::wstring& path, Scene& scene)
     } catch (const std::system_error&) {  // a name that has no UTF-8 form
         refusal = Utf8(path) + ": cannot be read";
     }
-    MessageBoxW(main, Wide(refusal).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
+    AskMessageBox(main, Wide(refusal).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
@@ -146,13 +149,14 @@ void OpenScene(HWND main, const Scene& scene, const std::wstring& path)
             return;
         }
         TakeScene(opened);
+        MarkSaved(path);  // the opening itself stays undoable
     }
     if (opened.unreadable.empty())
         return;
     std::string text;
     for (const std::string& line : opened.unreadable)
         text += (text.empty() ? "" : "\n") + line;
-    MessageBoxW(main, Wide(text).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
+    AskMessageBox(main, Wide(text).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 // The scene dialogs, owned by MainWindow; an empty name when cancelled. No default
@@ -180,17 +184,41 @@ void OpenSceneWithDialog(HWND main)
 
 // SourceImage as the warp reads it and BackdropImage as ARGB; a failure leaves the scene
 // file that was there, or none, as it was, and is not reported.
-void SaveSceneWithDialog(HWND main)
+bool SaveSceneWithDialog(HWND main)
 {
     std::wstring path = AskSceneFile(main, true);
     if (path.empty())
-        return;
+        return false;
     EditorState& e = gEditor;
-    ScopedWaitCursor wait;  // the images are encoded and written
-    const PixelImage backdrop = CopyArgbPixels(e.backdropImage.get());
-    try {
-        SaveSceneFiles(SceneSavePath(std::filesystem::path(path)), e, e.sourcePixels, backdrop);
-    } catch (const std::system_error&) {  // a name that has no UTF-8 form: nothing written
+    bool saved = false;
+    std::filesystem::path written;
+    {
+        ScopedWaitCursor wait;  // the images are encoded and written
+        const PixelImage backdrop = CopyArgbPixels(e.backdropImage.get());
+        try {
+            written = SceneSavePath(std::filesystem::path(path));
+            saved = SaveSceneFiles(written, e, e.sourcePixels, backdrop);
+        } catch (const std::system_error&) {  // a name that has no UTF-8 form: nothing written
+        }
+    }
+    if (saved)
+        MarkSaved(written.wstring());
+    return saved;
+}
+
+bool MayClose(HWND main)
+{
+    if (ProgramDialogOpen()) {
+        ShowProgramDialog();
+        return false;
+    }
+    EndPendingInteraction();  // a stroke or drag under way is an edit too
+    if (!HasUnsavedWork())
+        return true;
+    switch (AskMessageBox(main, kCloseQuestion, kCloseCaption, MB_YESNOCANCEL | MB_ICONWARNING)) {
+    case IDYES: return SaveSceneWithDialog(main);
+    case IDNO: return true;
+    default: return false;  // Cancel, or the box could not be shown
     }
 }
 

@@ -1,4 +1,4 @@
-// The program's windows: class registration, MainWindow's creation, the four window
+// The program's windows: class registration, MainWindow's creation, the window
 // procedures, the pane layout, the interactions and the command layer, reachable for
 // in-process tests.
 #pragma once
@@ -61,6 +61,12 @@ struct PicturePane {
 // The messages SourcePane and ResultPane treat alike: creation, destruction, painting,
 // erasing, keys, the wheel, the loss of the capture and dropped files. False for any other
 // message, which the pane's procedure handles itself.
+// Files for a picture pane, from a drop or the open dialog: each image file is decoded in
+// turn and the last that decodes becomes the pane's image (none: the image stays); files
+// whose names end in .json open as scenes. Not an edit; the pane repaints.
+void OpenPaneFiles(HWND pane, PaneImage which, std::vector<std::wstring> names);
+// The system's open dialog, owned by MainWindow, for the image of a picture pane.
+void OpenImageWithDialog(HWND main, PaneImage which);
 bool HandlePicturePaneMessage(const PicturePane& pane, HWND hwnd, UINT msg, WPARAM wParam,
                               LPARAM lParam, LRESULT& result);
 
@@ -86,6 +92,9 @@ void OnMainKeyDown(HWND main, WPARAM virtualKey);
 bool OnMainCommand(HWND main, WORD id);
 void RunCommand(HWND main, Command command);
 void SetTranslucency(HWND main, bool on);
+// The keys and mouse help, a dialog owned by MainWindow, built from the command table; it
+// closes with Esc, Enter or its button.
+void ShowKeysHelp(HWND main);
 
 // The edit history as the window layer keeps it: a step begins at an edit's press and is
 // committed by the handler that ends the edit (a button's release, a rubber band's end), so
@@ -96,8 +105,14 @@ void CommitEditStep();
 void CancelEditStep();
 void UndoEdit();
 void RedoEdit();
-// Greys the menu's undo and redo items while there is nothing to undo or redo.
-void RefreshEditMenu();
+// Greys the menu's undo and redo items while there is nothing to undo or redo, checks the
+// radio items of the family and the translucency, and writes the title with its unsaved mark.
+// Called after anything that changes what they show.
+void RefreshMenuAndTitle();
+// An undoable edit, or a new source or backdrop, since the last scene opened or saved.
+bool HasUnsavedWork();
+// The state is now what the scene file at `scenePath` holds, which names the title.
+void MarkSaved(const std::wstring& scenePath);
 // After a step changed the state: the panes that show what it changed, and in Single layout
 // the relayout a rubber band's end makes, since the rectangle decides which pane shows.
 void ShowStep(EditKind kind);
@@ -105,7 +120,13 @@ void ShowStep(EditKind kind);
 // Scenes in and out through the dialogs owned by MainWindow. A scene that cannot be read is
 // refused with a message box in vorlin-render's words and changes nothing.
 void OpenSceneWithDialog(HWND main);
-void SaveSceneWithDialog(HWND main);
+// True when the scene was written.
+bool SaveSceneWithDialog(HWND main);
+// Whether MainWindow may close now (the menu's exit, the close box, Alt+F4, WM_CLOSE, the end
+// of the session). While a dialog of the program is open, no: that dialog comes to the front
+// and keeps its work. With unsaved work the user is asked: Yes saves the scene, and only a
+// scene written lets the window close; No closes; Cancel keeps it.
+bool MayClose(HWND main);
 // Dropped files whose names end in .json are scenes; the last of them that reads is opened.
 bool IsSceneFileName(const std::wstring& name);
 void OpenDroppedScenes(const std::vector<std::wstring>& paths);

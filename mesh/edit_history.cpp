@@ -89,6 +89,9 @@ void EditHistory::Commit(const MeshEditState& e, std::unique_ptr<HeldImages> rep
 void EditHistory::Push(Step&& step)
 {
     step.bytes = StepBytes(step);
+    if (undo_.empty())
+        base_ = position_;
+    step.position = position_ = ++lastPosition_;  // the edit is made, whether it is kept or not
     redo_.clear();
     if (step.bytes > byteLimit_) {
         Clear();
@@ -143,6 +146,10 @@ std::optional<EditKind> EditHistory::Move(std::deque<Step>& from, std::deque<Ste
     std::swap(to.back(), from.back());
     from.pop_back();
     const EditKind kind = to.back().kind;
+    if (&to == &undo_)
+        position_ = to.back().position;
+    else
+        position_ = undo_.empty() ? base_ : undo_.back().position;
     Trim();
     return kind;
 }
@@ -167,6 +174,7 @@ void EditHistory::Clear()
     redo_.clear();
     open_.reset();
     bytes_ = 0;
+    position_ = base_ = ++lastPosition_;
 }
 
 // Oldest steps go first; should the steps that can be redone alone pass the bound, the one
@@ -175,6 +183,7 @@ void EditHistory::Trim()
 {
     while (bytes_ > byteLimit_ && !undo_.empty()) {
         bytes_ -= undo_.front().bytes;
+        base_ = undo_.front().position;
         undo_.pop_front();
     }
     while (bytes_ > byteLimit_ && !redo_.empty()) {

@@ -37,6 +37,7 @@ struct EditStep {
     CurveFamily family = CurveFamily::Columns;
     std::unique_ptr<HeldImages> images;
     uint64_t bytes = 0;
+    uint64_t position = 0;  // the history's position with this edit made
 };
 
 class EditHistory {
@@ -67,6 +68,11 @@ public:
     std::optional<EditKind> Redo(MeshEditState& e, const ImageSwap& swapImages);
     void Clear();
 
+    // Where the state stands in the history: the same number whenever undo and redo bring back
+    // the same recorded state, and a number never seen before after any new edit, or after a
+    // clearing (the state then follows from no recorded one).
+    uint64_t Position() const { return position_; }
+
     uint64_t Bytes() const { return bytes_; }
     size_t UndoSteps() const { return undo_.size(); }
     size_t RedoSteps() const { return redo_.size(); }
@@ -91,4 +97,7 @@ private:
     std::deque<Step> undo_;  // the last edit at the back
     std::deque<Step> redo_;  // the edit last undone at the back
     std::optional<OpenStep> open_;
+    uint64_t position_ = 0;
+    uint64_t base_ = 0;          // the position below the oldest step kept
+    uint64_t lastPosition_ = 0;  // the last number given out
 };

@@ -5,8 +5,8 @@
 # the program opens on that display. Without a display it runs a short headless demo in a
 # virtual X server: the program, driven by the test driver, pastes the bundled picture,
 # drops the bundled backdrop on the result pane, marks a rectangle, draws column and row curves, refines the mesh once and saves the
-# result through its save dialog; a screenshot and the exported PNG are left in
-# build-win/demo/.
+# result through its save dialog, then closes it, answering No to the question about the unsaved
+# scene; a screenshot and the exported PNG are left in build-win/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

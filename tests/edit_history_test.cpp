@@ -113,6 +113,54 @@ TEST(EditHistory, UndoAndRedoOfEveryKindOfEditRestoreTheStateExactly)
     EXPECT_EQ(h.RedoSteps(), 1u);  // the stroke's own
 }
 
+// The position tells whether the state is one the history recorded before (what a saved scene
+// holds): the same after undo and redo lead back, a new one after any other way there.
+TEST(EditHistory, PositionComesBackOnlyWithTheSameRecordedState)
+{
+    MeshEditState e;
+    EditHistory h;
+    const uint64_t p0 = h.Position();
+    Edit(h, e, [&] { Stroke(e, {{20, 0}, {22, 100}}); });
+    const uint64_t pA = h.Position();
+    Edit(h, e, [] {});  // a press that changed nothing
+    EXPECT_EQ(h.Position(), pA) << "an edit that changed nothing moved the position";
+    Edit(h, e, [&] { Stroke(e, {{80, 0}, {78, 100}}); });
+    const uint64_t pB = h.Position();
+    EXPECT_TRUE(p0 != pA && pA != pB && p0 != pB);
+
+    h.Undo(e, kNoImages);
+    EXPECT_EQ(h.Position(), pA);
+    h.Undo(e, kNoImages);
+    EXPECT_EQ(h.Position(), p0);
+    EXPECT_FALSE(h.Undo(e, kNoImages));
+    EXPECT_EQ(h.Position(), p0) << "nothing to undo";
+    h.Redo(e, kNoImages);
+    EXPECT_EQ(h.Position(), pA);
+    h.Redo(e, kNoImages);
+    EXPECT_EQ(h.Position(), pB);
+
+    // Undone to A, then another stroke: not B again, though as many steps lead there.
+    h.Undo(e, kNoImages);
+    Edit(h, e, [&] { Stroke(e, {{50, 0}, {50, 100}}); });
+    const uint64_t pC = h.Position();
+    EXPECT_TRUE(pC != p0 && pC != pA && pC != pB);
+    // Undone back to the state before it, the position of that state returns.
+    h.Undo(e, kNoImages);
+    EXPECT_EQ(h.Position(), pA);
+
+    // A clearing: the state no longer follows from a recorded one.
+    h.Clear();
+    EXPECT_TRUE(h.Position() != p0 && h.Position() != pA && h.Position() != pB &&
+                h.Position() != pC);
+
+    // A step too large for the bound is not kept, but its edit was made.
+    EditHistory small(64);
+    const uint64_t before = small.Position();
+    Edit(small, e, [&] { Stroke(e, {{10, 0}, {10, 100}}); });
+    EXPECT_EQ(small.UndoSteps(), 0u);
+    EXPECT_NE(small.Position(), before) << "an edit the history could not keep looks saved";
+}
+
 // W held down on a 2 x 2 mesh: ten refinements reach 1025 curves a family, and the 990 after
 // them are refused at the mesh bound. Each step keeps the mesh before its refinement: the
 // tenth 513 x 513 nodes (4,210,704 bytes of them), the ninth 257 x 257 (1,056,784), ...
@@ -132,9 +180,12 @@ TEST(EditHistory, StaysWithinItsBoundUnderAThousandRefinements)
         EditHistory h(c.limit);
         DrawTwoByTwo(h, e);
         std::vector<Kept> states{KeptOf(e)};
+        std::vector<uint64_t> positions{h.Position()};
         for (int i = 0; i < 1000; ++i) {
-            if (RefineMeshRecorded(h, e))
+            if (RefineMeshRecorded(h, e)) {
                 states.push_back(KeptOf(e));
+                positions.push_back(h.Position());
+            }
             ASSERT_LE(h.Bytes(), c.limit) << i;
         }
         ASSERT_EQ(states.size(), 11u);
@@ -142,6 +193,8 @@ TEST(EditHistory, StaysWithinItsBoundUnderAThousandRefinements)
         for (size_t k = 1; k <= c.refinementsKept; ++k) {
             ASSERT_TRUE(h.Undo(e, kNoImages));
             EXPECT_EQ(KeptOf(e), states[10 - k]) << c.limit << " undo " << k;
+            // down to the state of a step the bound dropped
+            EXPECT_EQ(h.Position(), positions[10 - k]) << c.limit << " undo " << k;
         }
     }
 }
@@ -178,8 +231,10 @@ TEST(EditHistory, OpeningASceneExchangesTheImagesAndTheFamilyToo)
 
     auto swap = [&](std::unique_ptr<HeldImages>& held) { held.swap(live); };
     auto failing = [](std::unique_ptr<HeldImages>&) { throw std::bad_alloc(); };
+    const uint64_t opened = h.Position();
     EXPECT_THROW(h.Undo(e, failing), std::bad_alloc);  // changes nothing
     EXPECT_EQ(KeptOf(e), after);
+    EXPECT_EQ(h.Position(), opened);
     EXPECT_EQ(h.Undo(e, swap), EditKind::Scene);
     EXPECT_TRUE(KeptOf(e) == before && e.activeFamily == CurveFamily::Columns && TagOf(live) == 1);
     EXPECT_EQ(h.Redo(e, swap), EditKind::Scene);

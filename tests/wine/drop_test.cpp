@@ -226,6 +226,12 @@ int wmain(int argc, wchar_t** argv)
     HMENU menu = GetMenu(main);
     auto grey = [&](UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
     Expect(grey(32780) && grey(32781), "drops are no edits: undo and redo stay greyed");
+    auto title = [&] {
+        wchar_t text[256] = L"";
+        GetWindowTextW(main, text, 256);
+        return std::wstring(text);
+    };
+    Expect(title() == L"*vorlin", "but the dropped images are unsaved work: the title is marked");
     const std::wstring scenePath = Fixture(L"in process.scene.json");
     std::ofstream(std::filesystem::path(scenePath))
         << R"({"source": "drop_b.png", "columns": [[[5, 5], [6, 90]], [[60, 4], [61, 92]]],)"
@@ -252,8 +258,29 @@ int wmain(int argc, wchar_t** argv)
                e.activeFamily == CurveFamily::Columns,
            "Z: the images, curves and family from before the scene, the dropped backdrop too");
     Expect(grey(32780) && !grey(32781), "after the undo redo is offered, undo is not");
+    Expect(title() == L"*vorlin - in process.scene.json",
+           "Z: the undone opening keeps the scene's name, marked unsaved");
     SendMessageW(main, WM_KEYDOWN, 'Y', 0);
     Expect(SamePixels(e.sourcePixels, b) && !e.backdropImage && e.columnCurves == columns,
            "Y: the scene again");
+    Expect(title() == L"vorlin - in process.scene.json", "Y: the title as the opening left it");
+
+    // The radio items of the family and the translucency follow keys, menu items and scenes.
+    auto checked = [&](UINT id) {
+        return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    };
+    Expect(checked(32789) && !checked(32788), "the scene's rows family is checked in the menu");
+    SendMessageW(main, WM_KEYDOWN, 'H', 0);
+    Expect(checked(32788) && !checked(32789), "H checks the columns item");
+    SendMessageW(main, WM_COMMAND, 32789, 0);
+    Expect(e.activeFamily == CurveFamily::Rows && checked(32789) && !checked(32788),
+           "the rows item takes the rows family and is checked");
+    Expect(checked(32792) && !checked(32791), "opaque is checked to begin with");
+    SendMessageW(main, WM_KEYDOWN, '5', 0);
+    Expect(checked(32791) && !checked(32792), "5 checks the translucent item");
+    SendMessageW(main, WM_COMMAND, 32792, 0);
+    Expect(checked(32792) && !(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_LAYERED),
+           "the opaque item makes the window opaque and is checked");
+    Expect(title() == L"vorlin - in process.scene.json", "family and translucency are no edits");
     return CloseAndReport(main);
 }

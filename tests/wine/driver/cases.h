@@ -16,6 +16,8 @@ struct PaneBox {
 PaneBox BoxOf(App& app, HWND pane);
 SIZE MainClientSize(App& app);
 bool CheckBox(App& app, HWND pane, const char* name, PaneBox want, const char* when);
+// MainWindow's title becomes `want` within a few seconds.
+bool CheckTitle(App& app, const std::wstring& want, const char* when);
 
 struct SceneData {
     std::string name;

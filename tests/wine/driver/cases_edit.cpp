@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <fstream>
+
 #include "cases.h"
 
 bool LoadScene(const std::string& name, SceneData& scene)
@@ -579,6 +581,7 @@ static int DropCase(bool onSource)
     bool shown = WaitFor([&] { return ShowsPicture(CaptureClient(pane), c, &bad); }, 5000);
     CHECK(shown, "%s after dropping three files does not show the third 1:1 (%ld pixels differ)",
           paneName, bad);
+    CheckTitle(app, L"*vorlin", "a dropped image, unsaved");
     if (onSource)
         CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))),
               "the marked rectangle is gone after the drop");
@@ -605,6 +608,33 @@ static int DropCase(bool onSource)
         CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))),
               "the marked rectangle is gone after the undecodable drops");
     Screenshot(std::string("drop-undecodable-") + paneName);
+
+    // The same through the menu's open dialog: the file that decodes is shown (drop_c.png is
+    // shown now, the Japanese name is opened), one that does
+    // not keeps the picture, and a scene chosen there opens as a scene, as a dropped one does.
+    const UINT command = onSource ? 32784 : 32785;
+    OpenImageThroughMenu(app, command, WinPath(DataPath("画像ファイル.png")));
+    shown = WaitFor([&] { return ShowsPicture(CaptureClient(pane), japanese, &bad); }, 5000);
+    CHECK(shown, "%s does not show the picture opened by menu %u (%ld pixels differ)", paneName,
+          command, bad);
+    OpenImageThroughMenu(app, command, notImage);
+    Pump(500);
+    CHECK(ShowsPicture(CaptureClient(pane), japanese, &bad),
+          "%s lost its picture to a file that does not decode, opened by menu %u", paneName,
+          command);
+    if (onSource)
+        CHECK(IsRedish(Rgb(CaptureClient(pane).At(300, 80))),
+              "the marked rectangle is gone after the opened picture");
+    std::ofstream(WinPath(OutPath("chosen.scene.json")).c_str())
+        << R"({"columns": [[[5, 5], [6, 90]], [[60, 4], [61, 92]]], "rows": [[[0, 10], [70, 11]]]})";
+    OpenImageThroughMenu(app, command, WinPath(OutPath("chosen.scene.json")));
+    CheckTitle(app, L"vorlin - chosen.scene.json", "a scene chosen in the picture dialog");
+    CHECK(!ShowsPicture(CaptureClient(pane), japanese),
+          "%s still shows its picture after the scene", paneName);
+    Key(app, 'Z');
+    CheckTitle(app, L"*vorlin - chosen.scene.json", "the scene's opening undone");
+    CHECK(ShowsPicture(CaptureClient(pane), japanese), "%s lacks its picture after the undo",
+          paneName);
     app.CloseAndCheck();
     return 0;
 }

@@ -482,16 +482,41 @@ int CaseSceneFiles()
     const std::string saved = OutPath("saved.scene.json");
     std::string errors;
     {
+        // The source and the backdrop opened through the menu's dialogs.
         App app;
-        if (!StartFullSize(app) || !ReplayScript(app, scene.replay))
+        if (!StartFullSize(app))
             return 1;
-        DropFiles(app, app.result, {WinPath(DataPath("drop_c.png"))}, POINT{5, 5});
+        CheckTitle(app, L"vorlin", "at the start");
+        gSourceByDialog = true;
+        const bool replayed = ReplayScript(app, scene.replay);
+        gSourceByDialog = false;
+        if (!replayed)
+            return 1;
+        CheckTitle(app, L"*vorlin", "after the mesh");
+        OpenImageThroughMenu(app, 32785, WinPath(DataPath("drop_c.png")));
         Key(app, 'T');
         CheckSaveEquals(app, scene.expected, "export.png", "the program's export");
         if (!FileThroughDialog(app, 'M', WinPath(OutPath("saved")), saved))
             return 1;
-        CHECK(AnyFile("saved.source.*.png") && AnyFile("saved.backdrop.*.png"),
-              "the images were not saved beside the scene");
+        CHECK(AnyFile("saved.source.*.png") && AnyFile("saved.backdrop.*.png") &&
+                  ReadText(saved).find("\"backdrop\": \"saved.backdrop.") != std::string::npos,
+              "the images were not saved beside the scene, or the scene names no backdrop");
+        // The title through edits, undo and redo back to the saved state, and a new backdrop.
+        const std::wstring name = L"vorlin - saved.scene.json";
+        CheckTitle(app, name, "after the save");
+        Key(app, 'H');
+        CheckTitle(app, name, "H is no edit");
+        Stroke(app, {{30, 30}, {33, 90}});
+        CheckTitle(app, L"*" + name, "a stroke after the save");
+        Key(app, 'Z');
+        CheckTitle(app, name, "the stroke undone");
+        Key(app, 'Y');
+        CheckTitle(app, L"*" + name, "the stroke redone");
+        Key(app, 'Z');
+        DropFiles(app, app.result, {WinPath(DataPath("drop_c.png"))}, POINT{5, 5});
+        CheckTitle(app, L"*" + name, "the same backdrop dropped again");
+        FileThroughDialog(app, 'M', WinPath(saved), saved);
+        CheckTitle(app, name, "saved again");
         app.CloseAndCheck();
     }
     int code = RunRenderer({WinPath(saved), L"--png", WinPath(OutPath("rendered.png")), L"--grid",
@@ -506,6 +531,7 @@ int CaseSceneFiles()
     if (!StartFullSize(app))
         return 1;
     FileThroughDialog(app, 'O', WinPath(saved), "");
+    CheckTitle(app, L"vorlin - saved.scene.json", "the scene opened");
     CheckCopyEquals(app, scene.expected, "the saved scene opened");
     CHECK(Rgb(CaptureClient(app.result).At(5, 100)) == backdropAt,
           "the opened scene's backdrop is not shown");
@@ -521,11 +547,14 @@ int CaseSceneFiles()
     Image blank;
     blank.width = blank.height = 2;
     blank.pixels.assign(4, 0);
+    CheckTitle(app, L"vorlin - again.scene.json", "saved under another name");
     Key(app, 'Z');
+    CheckTitle(app, L"*vorlin - again.scene.json", "the opening undone");
     CheckCopyEquals(app, blank, "the opening undone");
     CHECK(Rgb(CaptureClient(app.result).At(5, 100)) == kBlack,
           "the backdrop stays after the opening was undone");
     Key(app, 'Y');
+    CheckTitle(app, L"vorlin - again.scene.json", "the opening redone");
     CheckCopyEquals(app, scene.expected, "the opening redone");
 
     // Refused through the dialog and through a drop, in the renderer's words.
@@ -559,6 +588,7 @@ int CaseSceneFiles()
               said.find("nowhere-backdrop.png") != std::string::npos,
           "the missing images are named as '%s'", said.c_str());
     CheckCopyEquals(app, blank, "the scene without images opened");
+    CheckTitle(app, L"vorlin - missing.scene.json", "the scene without images opened");
     Key(app, 'Z');
     CheckCopyEquals(app, scene.expected, "the scene without images undone");
     app.CloseAndCheck();

@@ -2,7 +2,9 @@
 // key, translucency, the About box through the accelerator table, and ending the program.
 #include <cstdio>
 #include <cwchar>
+#include <thread>
 
+#include "app/commands.h"
 #include "cases.h"
 
 // ---- shared helpers ------------------------------------------------------------------------
@@ -66,6 +68,13 @@ bool CheckBox(App& app, HWND pane, const char* name, PaneBox want, const char* w
                 (want.w == 0 || want.h == 0 || (got.x == want.x && got.y == want.y));
     return Check(same, "%s: %s is (%d, %d, %d x %d), expected (%d, %d, %d x %d)", when, name, got.x,
                  got.y, got.w, got.h, want.x, want.y, want.w, want.h);
+}
+
+bool CheckTitle(App& app, const std::wstring& want, const char* when)
+{
+    WaitFor([&] { return TextOf(app.main) == want; }, 3000);
+    return CHECK(TextOf(app.main) == want, "%s: the title is '%s', expected '%s'", when,
+                 Narrow(TextOf(app.main)).c_str(), Narrow(want).c_str());
 }
 
 static void CheckStacked(App& app, int splitY, const char* when)
@@ -162,12 +171,129 @@ static void CheckManifest()
         CHECK(manifest.find(part) != std::string::npos, "the built manifest lacks %s", part);
 }
 
+// Menu 109 as built into vorlin.exe, against the command table that the key handler and the
+// keys help read: the popups and items in their order, each item's key after its tab as the
+// table gives it, the words the items had before their keys, the radio items, and no new
+// File item taking Alt+F, X from the exit.
+static void CheckMenuResource()
+{
+    HMODULE exe = LoadLibraryExW(gContext.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMENU menu = exe ? LoadMenuW(exe, MAKEINTRESOURCEW(109)) : nullptr;
+    if (!CHECK(menu != nullptr, "menu 109 cannot be loaded from the exe (%lu)", GetLastError())) {
+        if (exe)
+            FreeLibrary(exe);
+        return;
+    }
+    struct Popup {
+        const wchar_t* name;
+        std::vector<UINT> ids;  // 0: a separator
+    };
+    const Popup popups[] = {
+        {L"ファイル(&F)", {32784, 32785, 0, 32782, 32783, 0, 32787, 0, 105}},
+        {L"編集(&E)", {32780, 32781, 0, 32775, 32773, 0, 32793, 32794}},
+        {L"メッシュ(&M)", {32788, 32789}},
+        {L"表示(&V)", {32790, 0, 32791, 32792}},
+        {L"ヘルプ(&H)", {32786, 0, 104}},
+    };
+    // The items of the first menu keep their words before the tab.
+    const std::pair<UINT, const wchar_t*> words[] = {
+        {32782, L"シーンを開く(&O)..."},
+        {32783, L"シーンを保存(&M)..."},
+        {105, L"アプリケーションの終了(&X)"},
+        {32780, L"元に戻す(&Z)"},
+        {32781, L"やり直し(&Y)"},
+        {32775, L"クリップボードからソースへペースト(&V)"},
+        {32773, L"クリップボードへコピー(&C)"},
+        {104, L"バージョン情報(&A)..."},
+    };
+    auto text = [](HMENU m, UINT position) {
+        wchar_t buffer[256] = L"";
+        GetMenuStringW(m, position, buffer, 256, MF_BYPOSITION);
+        return std::wstring(buffer);
+    };
+    CHECK(GetMenuItemCount(menu) == int(std::size(popups)), "the menu bar has %d entries",
+          GetMenuItemCount(menu));
+    std::vector<UINT> seen;
+    for (size_t p = 0; p < std::size(popups) && p < size_t(GetMenuItemCount(menu)); ++p) {
+        CHECK(text(menu, UINT(p)) == popups[p].name, "menu bar entry %zu is '%s'", p,
+              Narrow(text(menu, UINT(p))).c_str());
+        HMENU sub = GetSubMenu(menu, int(p));
+        const std::vector<UINT>& ids = popups[p].ids;
+        if (!CHECK(sub && GetMenuItemCount(sub) == int(ids.size()), "popup '%s' has %d items",
+                   Narrow(popups[p].name).c_str(), sub ? GetMenuItemCount(sub) : -1))
+            continue;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            const UINT id = GetMenuItemID(sub, int(i));
+            const std::wstring item = text(sub, UINT(i));
+            if (ids[i] == 0) {
+                MENUITEMINFOW info{};
+                info.cbSize = sizeof(info);
+                info.fMask = MIIM_FTYPE;
+                GetMenuItemInfoW(sub, UINT(i), TRUE, &info);
+                CHECK(info.fType & MFT_SEPARATOR, "item %zu of '%s' is not a separator", i,
+                      Narrow(popups[p].name).c_str());
+                continue;
+            }
+            CHECK(id == ids[i], "item %zu of '%s' has id %u, expected %u", i,
+                  Narrow(popups[p].name).c_str(), id, ids[i]);
+            seen.push_back(id);
+            const CommandEntry* entry = nullptr;
+            for (const CommandEntry& e : CommandTable())
+                if (e.menuId == id)
+                    entry = &e;
+            if (!CHECK(entry != nullptr, "menu item %u is not in the command table", id))
+                continue;
+            const size_t tab = item.find(L'\t');
+            const std::wstring hint = KeyHint(*entry);
+            const std::wstring shown = tab == std::wstring::npos ? L"" : item.substr(tab + 1);
+            CHECK(shown == hint, "menu item %u '%s' shows the key '%s', the table '%s'", id,
+                  Narrow(item).c_str(), Narrow(shown).c_str(), Narrow(hint).c_str());
+            // the hint names keys that run this very command
+            for (uint32_t key : entry->keys)
+                if (key != 0)
+                    CHECK(CommandForKey(key) == entry->command &&
+                              CommandForMenuId(id) == entry->command,
+                          "key 0x%x of item %u runs another command", key, id);
+            for (const auto& w : words)
+                if (w.first == id)
+                    CHECK(item.substr(0, tab) == w.second, "item %u now reads '%s'", id,
+                          Narrow(item).c_str());
+            if (p == 0 && id != 105)
+                CHECK(item.find(L"&X") == std::wstring::npos &&
+                          item.find(L"&x") == std::wstring::npos,
+                      "File item %u takes the exit's mnemonic X", id);
+        }
+    }
+    for (const CommandEntry& e : CommandTable())
+        CHECK(e.menuId == 0 || std::count(seen.begin(), seen.end(), e.menuId) == 1,
+              "command of menu id %u is in the menu %d times", e.menuId,
+              int(std::count(seen.begin(), seen.end(), e.menuId)));
+    // The family and the translucency as radio items, columns and opaque to begin with; undo
+    // and redo greyed.
+    const std::pair<UINT, UINT> states[] = {{32788, MFS_CHECKED}, {32789, 0},
+                                            {32791, 0},           {32792, MFS_CHECKED},
+                                            {32780, MFS_GRAYED},  {32781, MFS_GRAYED}};
+    for (const auto& [id, state] : states) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_STATE;
+        GetMenuItemInfoW(menu, id, FALSE, &info);
+        const bool radio = id != 32780 && id != 32781;
+        CHECK(bool(info.fType & MFT_RADIOCHECK) == radio &&
+                  (info.fState & (MFS_CHECKED | MFS_GRAYED)) == state,
+              "item %u has type 0x%x and state 0x%x", id, info.fType, info.fState);
+    }
+    DestroyMenu(menu);
+    FreeLibrary(exe);
+}
+
 int CaseStartup()
 {
     App app;
     if (!app.Start())
         return 1;
     CheckManifest();
+    CheckMenuResource();
     CHECK(ClassOf(app.main) == L"VORLINC", "main window class is '%s'",
           Narrow(ClassOf(app.main)).c_str());
     CHECK(TextOf(app.main) == L"vorlin", "title is '%s', expected 'vorlin'",
@@ -533,6 +659,63 @@ static bool CheckAboutOpensWith(App& app, const char* how, const char* shot,
     return gFailures == before;
 }
 
+// The keys help: opened by the menu (32786) or F1, a dialog owned by MainWindow whose list is
+// the command table's keys and the mouse actions, and closed by Esc, Enter or its button.
+// While it is open a close or another help command opens nothing more.
+static void CheckKeysHelp(App& app)
+{
+    struct Way {
+        const char* open;
+        std::function<void()> press;
+        const char* close;
+    };
+    const Way ways[] = {
+        {"menu 32786", [&] { PostMessageW(app.main, WM_COMMAND, 32786, 0); }, "Esc"},
+        {"key F1", [&] { PostKey(app, VK_F1); }, "Enter"},
+        {"key F1 on ResultPane", [&] { PostMessageW(app.result, WM_KEYDOWN, VK_F1, 1); }, "button"},
+        {"menu 32786 again", [&] { PostMessageW(app.main, WM_COMMAND, 32786, 0); },
+         "Esc on the list"},
+    };
+    for (const Way& way : ways) {
+        way.press();
+        HWND help = WaitProgramDialog(app, 5000, L"キーとマウス");
+        if (!CHECK(help != nullptr, "%s opened no keys help", way.open))
+            continue;
+        CHECK(GetWindow(help, GW_OWNER) == app.main, "%s: the keys help is not MainWindow's",
+              way.open);
+        HWND list = GetDlgItem(help, 1001);
+        wchar_t buffer[8192] = L"";
+        if (list)
+            Send(list, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer));
+        // the table's keys and the mouse actions (whose lines the unit tests check)
+        const std::wstring shown = buffer;
+        CHECK(shown == KeysHelpText(), "%s: the keys help shows '%s'", way.open,
+              Narrow(shown).c_str());
+        if (way.close == std::string("Esc")) {
+            Screenshot("keys-help");
+            // a close and a second help command while it is open: nothing more opens
+            PostMessageW(app.main, WM_CLOSE, 0, 0);
+            PostMessageW(app.main, WM_COMMAND, 32786, 0);
+            Pump(500);
+            CHECK(app.Running() && IsWindow(help) && CountProgramDialogs(app) == 1,
+                  "a close or a second help command during the keys help: running %d, help %d, "
+                  "%d dialogs",
+                  app.Running(), IsWindow(help), CountProgramDialogs(app));
+        }
+        HWND button = GetDlgItem(help, IDOK);
+        if (way.close == std::string("button"))
+            PostMessageW(button, BM_CLICK, 0, 0);
+        else if (way.close ==
+                 std::string("Esc on the list"))  // a click in the list moves the focus there
+            PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+        else
+            PostMessageW(button, WM_KEYDOWN,
+                         way.close == std::string("Esc") ? VK_ESCAPE : VK_RETURN, 1);
+        CHECK(WaitFor([&] { return !IsWindow(help); }, 5000), "the keys help did not close by %s",
+              way.close);
+    }
+}
+
 int CaseAbout()
 {
     App app;
@@ -550,6 +733,7 @@ int CaseAbout()
     Pump(100);
     CheckAboutOpensWith(app, "Alt+'/' typed", "about-alt-slash",
                         [&] { RealInput("key alt+slash"); });
+    CheckKeysHelp(app);
     // A WM_COMMAND the menu does not know gets the default handling: nothing happens.
     PostMessageW(app.main, WM_COMMAND, 40000, 0);
     Pump(300);
@@ -560,35 +744,140 @@ int CaseAbout()
 
 // ---- ending the program ----------------------------------------------------------------------------
 
+// Draws one column curve on ResultPane: an edit, so the work is unsaved.
+static void OneStroke(App& app) { Stroke(app, {{100, 40}, {104, 120}, {102, 200}}); }
+
+// WM_QUERYENDSESSION, sent as the system sends it, from another thread: the driver's own
+// thread answers the question meanwhile. The window's answer, or -1 when none came.
+static LRESULT QueryEndSession(App& app, int button, const char* when)
+{
+    LRESULT answer = -1;
+    std::thread asking([&] {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutW(app.main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 30000,
+                                &result))
+            answer = LRESULT(result);
+    });
+    AnswerCloseQuestion(app, button, when);
+    WaitFor([&] { return answer != -1; }, 5000);
+    asking.join();
+    return answer;
+}
+
+// With nothing unsaved, the menu's exit (105) closes at once; with unsaved work every way of
+// closing asks first: Cancel keeps the window, No closes it, Yes saves the scene and closes
+// only once it is written.
 int CaseMenuExit()
 {
+    {
+        App app;
+        if (!app.Start())
+            return 1;
+        PostMessageW(app.main, WM_COMMAND, 105, 0);
+        DWORD code = 12345;
+        bool ended = app.WaitExit(10000, &code);
+        CHECK(ended, "the Exit command (105) did not end the program within 10 s");
+        CHECK(!ended || code == 0, "exit code %lu after the Exit command, expected 0", code);
+    }
     App app;
-    if (!app.Start())
+    if (!StartFullSize(app))
         return 1;
+    OneStroke(app);
+    CHECK(TextOf(app.main) == L"*vorlin", "the title after a stroke is '%s'",
+          Narrow(TextOf(app.main)).c_str());
+    auto stays = [&](const char* when) {
+        Pump(300);
+        CHECK(app.Running() && IsWindowVisible(app.main) && CountProgramDialogs(app) == 0,
+              "%s: the program ended or left a dialog open", when);
+    };
     PostMessageW(app.main, WM_COMMAND, 105, 0);
+    AnswerCloseQuestion(app, IDCANCEL, "menu exit, Cancel");
+    stays("menu exit answered Cancel");
+    PostMessageW(app.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Screenshot("close-question");
+    AnswerCloseQuestion(app, IDCANCEL, "close box, Cancel");
+    stays("close box answered Cancel");
+    // Yes, then the scene dialog cancelled: nothing is written and the window stays.
+    PostMessageW(app.main, WM_CLOSE, 0, 0);
+    AnswerCloseQuestion(app, IDYES, "WM_CLOSE, Yes");
+    HWND save = WaitProgramDialog(app, 10000);
+    if (CHECK(save && GetWindow(save, GW_OWNER) == app.main,
+              "Yes opened no scene dialog owned by MainWindow")) {
+        PostMessageW(save, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        WaitFor([&] { return !IsWindow(save); }, 5000);
+    }
+    stays("Yes with the save cancelled");
+    CHECK(TextOf(app.main) == L"*vorlin", "the title after a cancelled save is '%s'",
+          Narrow(TextOf(app.main)).c_str());
+    // Yes, and a save that fails (the scene's file name is taken by a folder): the window stays.
+    CreateDirectoryW(WinPath(OutPath("blocked.scene.json")).c_str(), nullptr);
+    PostMessageW(app.main, WM_CLOSE, 0, 0);
+    AnswerCloseQuestion(app, IDYES, "WM_CLOSE, Yes, a save that fails");
+    FileThroughDialogOf(
+        app, "the failing save of Yes", [] {}, WinPath(OutPath("blocked")), "");
+    stays("Yes with a save that failed");
+    CHECK(TextOf(app.main) == L"*vorlin", "the title after a failed save is '%s'",
+          Narrow(TextOf(app.main)).c_str());
+    // The end of the session asks too: Cancel refuses it, No lets it go (and the program, which
+    // the system would end, is still up until then).
+    CHECK(QueryEndSession(app, IDCANCEL, "end of session, Cancel") == FALSE,
+          "WM_QUERYENDSESSION answered Cancel did not refuse the end of the session");
+    stays("the end of the session refused");
+    CHECK(QueryEndSession(app, IDNO, "end of session, No") == TRUE,
+          "WM_QUERYENDSESSION answered No refused the end of the session");
+    // Alt+F4 typed, Yes, and the scene written: the program ends, the scene on disk.
+    const std::string scene = OutPath("on-close.scene.json");
+    SetForegroundWindow(app.main);
+    Pump(100);
+    RealInput("key alt+F4");
+    AnswerCloseQuestion(app, IDYES, "Alt+F4, Yes");
+    FileThroughDialogOf(
+        app, "the save of Yes", [] {}, WinPath(OutPath("on-close")), scene);
     DWORD code = 12345;
     bool ended = app.WaitExit(10000, &code);
-    CHECK(ended, "the Exit command (105) did not end the program within 10 s");
-    CHECK(!ended || code == 0, "exit code %lu after the Exit command, expected 0", code);
+    CHECK(ended && code == 0, "the program did not end after Yes saved the scene (%lu)", code);
+    CHECK(FileSize(scene) > 0, "Yes did not write the scene");
+
+    // No closes at once, whatever is unsaved.
+    App other;
+    if (!StartFullSize(other))
+        return 1;
+    OneStroke(other);
+    PostMessageW(other.main, WM_COMMAND, 105, 0);
+    AnswerCloseQuestion(other, IDNO, "menu exit, No");
+    ended = other.WaitExit(10000, &code);
+    CHECK(ended && code == 0, "No did not end the program (%lu)", code);
     return 0;
 }
 
-// The window destroyed while the save dialog is open: Wine's dialog then returns success
-// with an empty name, which must count as a cancel.
+// A close while the unowned PNG save dialog is open: the dialog keeps its work and comes to
+// the front, and no second dialog opens (neither the question on close, though the work is
+// unsaved, nor another save dialog); the export is then saved, and the program closes.
 int CaseSaveClose()
 {
     App app;
-    if (!app.Start())
+    if (!StartFullSize(app))
         return 1;
+    OneStroke(app);
     PostKey(app, 'S');
     HWND dialog = WaitProgramDialog(app, 10000);
     if (!CHECK(dialog != nullptr, "key S opened no save dialog"))
         return 1;
     Screenshot("save-dialog");
     PostMessageW(app.main, WM_CLOSE, 0, 0);
-    DWORD code = 12345;
-    bool ended = app.WaitExit(10000, &code);
-    CHECK(ended, "the program did not end after MainWindow was closed during the save dialog");
-    CHECK(!ended || code == 0, "exit code %lu, expected 0", code);
+    PostMessageW(app.main, WM_COMMAND, 105, 0);
+    PostMessageW(app.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostKey(app, 'S');
+    PostMessageW(app.main, WM_COMMAND, 32784, 0);
+    Pump(800);
+    CHECK(app.Running() && IsWindow(dialog) && CountProgramDialogs(app) == 1,
+          "closing during the save dialog: running %d, dialog %d, %d dialogs", app.Running(),
+          IsWindow(dialog), CountProgramDialogs(app));
+    const std::string png = OutPath("during-close.png");
+    FileThroughDialogOf(
+        app, "the save dialog closed on", [] {}, WinPath(png), png);
+    Image saved;
+    CHECK(LoadPng(png, saved) && saved.width > 0, "the export was not saved after the closes");
+    app.CloseAndCheck();
     return 0;
 }

@@ -177,7 +177,7 @@ struct Storm {
 
     void KeyOrCommand()
     {
-        // Every command key but S, O and M (their dialogs are modal), and keys that are not
+        // Every command key but S, O, M and F1 (their dialogs are modal), and keys that are not
         // commands; F1 stands for undo and redo (below).
         static const UINT kKeys[] = {VK_RETURN,  VK_DELETE,     '0', '5',       'C',  'H',
                                      'P',        'T',           'V', 'W',       'X',  VK_NUMPAD0,
@@ -206,7 +206,7 @@ struct Storm {
             ++copies;
         HWND target = Chance(70) ? app.main : Child();  // the panes pass keys on
         std::snprintf(what, sizeof what, "key 0x%x", vk);
-        // F1, no command, becomes undo followed at once by redo: both run on whatever the
+        // F1, whose keys help is modal, becomes undo followed at once by redo: both run on whatever the
         // storm has made, strokes and drags under way included, and the mesh keeps the sizes
         // the other keys give it (undo alone would bring cleared meshes back, to be refined
         // further). The random sequence stays the one the storm was tuned with.

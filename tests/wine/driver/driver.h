@@ -88,7 +88,9 @@ struct App {
     bool Running() const;
     // Waits for the process to end; false on timeout.
     bool WaitExit(DWORD timeoutMs, DWORD* exitCode);
-    // Closes the window as the close box does and checks the exit code 0.
+    // Closes the window as the close box does and checks the exit code 0. A title marked
+    // unsaved ("*vorlin...") must bring the question on close, answered No; any other title
+    // must close without one.
     bool CloseAndCheck();
     void Terminate();
 
@@ -178,6 +180,22 @@ bool SaveThroughDialog(App& app, const std::wstring& typedName, const std::strin
 // The same for the dialog of another key (M saves a scene, O opens one).
 bool FileThroughDialog(App& app, UINT key, const std::wstring& typedName,
                        const std::string& unixPathToWatch);
+// The same for the dialog that `open` makes appear (a posted key or menu command).
+bool FileThroughDialogOf(App& app, const char* what, const std::function<void()>& open,
+                         const std::wstring& typedName, const std::string& unixPathToWatch);
+// A picture opened through the open dialog of a menu command (32784 the source, 32785 the
+// backdrop), which must be MainWindow's and offer PNG, JPEG, BMP, GIF, TIFF, then all files.
+bool OpenImageThroughMenu(App& app, UINT command, const std::wstring& path);
+// When set, ReplayScript opens a scene's source through the menu's dialog instead of pasting it.
+extern bool gSourceByDialog;
+// The names of an open or save dialog's file types, in order.
+std::vector<std::wstring> DialogFilterNames(HWND dialog);
+// How many dialogs of the program are open.
+int CountProgramDialogs(App& app);
+// The question before unsaved work is closed away: waits for it (a message box captioned
+// "vorlin" owned by MainWindow with Yes, No and Cancel), presses `button` (IDYES, IDNO,
+// IDCANCEL) and waits until it is gone. False (a failed check) when it does not come.
+bool AnswerCloseQuestion(App& app, int button, const char* when);
 std::wstring ClassOf(HWND hwnd);
 std::wstring TextOf(HWND hwnd);
 // The longest static text of a dialog: a message box's message.

@@ -115,6 +115,11 @@ bool ReplayScript(App& app, const std::string& unixPath)
                 Note("note: the source %s does not decode: nothing is pasted", path.c_str());
                 continue;
             }
+            if (gSourceByDialog) {
+                if (!OpenImageThroughMenu(app, 32784, WinPath(path)))
+                    return false;
+                continue;
+            }
             if (!PutBitmapOnClipboard(image))
                 return false;
             Key(app, 'V', app.source);

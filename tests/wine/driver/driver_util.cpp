@@ -248,9 +248,12 @@ bool App::WaitExit(DWORD timeoutMs, DWORD* exitCode)
 
 bool App::CloseAndCheck()
 {
+    const bool unsaved = TextOf(main).rfind(L"*", 0) == 0;
     // The close box: WM_SYSCOMMAND SC_CLOSE, which the default handling turns into
     // WM_CLOSE and the window's destruction.
     PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (unsaved)
+        AnswerCloseQuestion(*this, IDNO, "closing with unsaved work");
     DWORD code = 12345;
     bool ended = WaitExit(10000, &code);
     Check(ended, "the program did not end within 10 s of the close command");
@@ -744,12 +747,105 @@ bool SaveThroughDialog(App& app, const std::wstring& typedName, const std::strin
 bool FileThroughDialog(App& app, UINT key, const std::wstring& typedName,
                        const std::string& unixPathToWatch)
 {
-    PostKey(app, key);
+    char what[16];
+    std::snprintf(what, sizeof what, "key %c", char(key));
+    return FileThroughDialogOf(
+        app, what, [&] { PostKey(app, key); }, typedName, unixPathToWatch);
+}
+
+bool gSourceByDialog = false;
+
+std::vector<std::wstring> DialogFilterNames(HWND dialog)
+{
+    std::vector<std::wstring> names;
+    HWND types = GetDlgItem(dialog, 0x470);  // cmb1, the file types
+    const int count = types ? int(Send(types, CB_GETCOUNT, 0, 0)) : 0;
+    for (int i = 0; i < count; ++i) {
+        wchar_t name[256] = L"";
+        if (Send(types, CB_GETLBTEXTLEN, WPARAM(i), 0) < 255)
+            Send(types, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(name));
+        names.push_back(name);
+    }
+    return names;
+}
+
+// Checked once the dialog is up: its owner, and its file types in order, the first entry
+// gathering the five picture types, all files last.
+static void CheckImageDialog(App& app, const char* what)
+{
     HWND dialog = WaitProgramDialog(app, 10000);
-    if (!Check(dialog != nullptr, "key %c opened no file dialog within 10 s", char(key)))
+    if (!dialog)
+        return;  // reported by the caller
+    CHECK(GetWindow(dialog, GW_OWNER) == app.main, "%s: the open dialog is not MainWindow's", what);
+    const std::vector<std::wstring> names = DialogFilterNames(dialog);
+    const wchar_t* types[] = {L"PNG", L"JPEG", L"BMP", L"GIF", L"TIFF"};
+    bool inOrder = names.size() == 7 && names[6].find(L"*.*") != std::wstring::npos;
+    for (size_t k = 0; inOrder && k < 5; ++k)
+        inOrder = names[0].find(types[k]) != std::wstring::npos &&
+                  names[k + 1].find(types[k]) != std::wstring::npos;
+    std::wstring all;
+    for (const std::wstring& n : names)
+        all += n + L" | ";
+    CHECK(inOrder, "%s: the file types are '%s'", what, Narrow(all).c_str());
+}
+
+bool OpenImageThroughMenu(App& app, UINT command, const std::wstring& path)
+{
+    char what[32];
+    std::snprintf(what, sizeof what, "menu %u", command);
+    return FileThroughDialogOf(
+        app, what,
+        [&] {
+            PostMessageW(app.main, WM_COMMAND, command, 0);
+            CheckImageDialog(app, what);
+        },
+        path, "");
+}
+
+int CountProgramDialogs(App& app)
+{
+    struct Count {
+        DWORD pid;
+        int n;
+    } count{app.process.dwProcessId, 0};
+    EnumWindows(
+        [](HWND hwnd, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(p);
+            if (IsWindowVisible(hwnd) && WindowProcessId(hwnd) == c->pid &&
+                ClassOf(hwnd) == L"#32770")
+                ++c->n;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.n;
+}
+
+bool AnswerCloseQuestion(App& app, int button, const char* when)
+{
+    HWND box = WaitProgramDialog(app, 10000, L"vorlin");
+    if (!Check(box != nullptr, "%s: no question \"vorlin\" within 10 s", when))
+        return false;
+    CHECK(GetWindow(box, GW_OWNER) == app.main, "%s: the question is not owned by MainWindow",
+          when);
+    CHECK(GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && GetDlgItem(box, IDCANCEL),
+          "%s: the question lacks one of Yes, No and Cancel", when);
+    const std::wstring text = MessageText(box);
+    CHECK(text.find(L"保存") != std::wstring::npos, "%s: the question asks '%s'", when,
+          Narrow(text).c_str());
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    return CHECK(WaitFor([&] { return !IsWindow(box); }, 5000),
+                 "%s: the question did not close on its answer", when);
+}
+
+bool FileThroughDialogOf(App& app, const char* what, const std::function<void()>& open,
+                         const std::wstring& typedName, const std::string& unixPathToWatch)
+{
+    open();
+    HWND dialog = WaitProgramDialog(app, 10000);
+    if (!Check(dialog != nullptr, "%s opened no file dialog within 10 s", what))
         return false;
     HWND edit = SaveDialogNameEdit(dialog);
-    if (!Check(edit != nullptr, "the file dialog has no file name field"))
+    if (!Check(edit != nullptr, "%s: the file dialog has no file name field", what))
         return false;
     Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typedName.c_str()));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -765,7 +861,7 @@ bool FileThroughDialog(App& app, UINT key, const std::wstring& typedName,
             return false;
         },
         10000);
-    if (!Check(closed, "the file dialog of key %c did not close after OK", char(key)))
+    if (!Check(closed, "the file dialog of %s did not close after OK", what))
         return false;
     if (unixPathToWatch.empty())
         return true;
