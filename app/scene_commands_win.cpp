@@ -24,7 +24,7 @@
 
 namespace {
 
-std::wstring Wide(const std::string& utf8)
+std::wstring WideFromUtf8(const std::string& utf8)
 {
     // Invalid sequences (a refused file's own bytes, quoted) become replacement characters.
     int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
@@ -134,7 +134,7 @@ bool ReadScene(HWND main, const std::wstring& path, Scene& scene)
     } catch (const std::system_error&) {  // a name that has no UTF-8 form
         refusal = Utf8(path) + ": cannot be read";
     }
-    AskMessageBox(main, Wide(refusal).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
+    AskMessageBox(main, WideFromUtf8(refusal).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
@@ -156,7 +156,7 @@ void OpenScene(HWND main, const Scene& scene, const std::wstring& path)
     std::string text;
     for (const std::string& line : opened.unreadable)
         text += (text.empty() ? "" : "\n") + line;
-    AskMessageBox(main, Wide(text).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
+    AskMessageBox(main, WideFromUtf8(text).c_str(), kSceneCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 // The scene dialogs, owned by MainWindow; an empty name when cancelled. No default
