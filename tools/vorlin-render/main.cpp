@@ -1,10 +1,14 @@
 // vorlin-render: replays a scene file through the editing and warp core and writes what the
-// program's PNG export would write, plus the mesh as JSON. Exit 0 done, 1 an output could
-// not be made or written, 2 a bad command line or scene.
+// program's PNG export would write, plus the mesh as JSON; or warps raw video frames from
+// standard input to standard output. Exit 0 done, 1 an output could not be made or written,
+// 2 a bad command line or scene.
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <optional>
@@ -13,21 +17,32 @@
 
 #include "mesh/curves.h"
 #include "mesh/editing.h"
+#include "scene/image_codecs.h"
 #include "scene/image_files.h"
 #include "scene/scene_file.h"
 #include "warp/mesh_warp.h"
 #include "warp/pixel_buffer.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vorlin-render SCENE.json [--source IMAGE] [--png OUT.png] [--grid OUT.json]";
+    "usage: vorlin-render SCENE.json [--source IMAGE] [--png OUT.png] [--grid OUT.json]"
+    " | SCENE.json --frames WxH [--grid OUT.json] | SCENE.json --canvas";
 
 struct Options {
     std::string scene;
     std::optional<std::string> source;  // warped instead of the scene's own source
     std::optional<std::string> png;
     std::optional<std::string> grid;
+    std::optional<std::string> frames;  // WxH of the raw RGBA frames on standard input
+    uint32_t frameWidth = 0;
+    uint32_t frameHeight = 0;
+    bool canvas = false;
 };
 
 void Fail(const std::string& message)
@@ -35,24 +50,47 @@ void Fail(const std::string& message)
     std::fprintf(stderr, "vorlin-render: %s\n", message.c_str());
 }
 
+// "WxH": two decimal numbers of at least 1, digits only.
+bool ParseFrameSize(const std::string& text, uint32_t& width, uint32_t& height)
+{
+    const size_t x = text.find('x');
+    if (x == std::string::npos)
+        return false;
+    auto number = [](const std::string& digits, uint32_t& value) {
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        value = uint32_t(std::stoul(digits));
+        return value >= 1;
+    };
+    return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
+}
+
 bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error)
 {
     bool haveScene = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--source" || a == "--png" || a == "--grid") {
+        if (a == "--source" || a == "--png" || a == "--grid" || a == "--frames") {
             std::optional<std::string>& slot = a == "--source" ? o.source
                                                : a == "--png"  ? o.png
-                                                               : o.grid;
+                                               : a == "--grid" ? o.grid
+                                                               : o.frames;
             if (slot) {
                 error = a + " given twice";
                 return false;
             }
             if (i + 1 >= args.size()) {
-                error = a + " needs a file name";
+                error = a + (a == "--frames" ? " needs a frame size WxH" : " needs a file name");
                 return false;
             }
             slot = args[++i];
+        } else if (a == "--canvas") {
+            if (o.canvas) {
+                error = a + " given twice";
+                return false;
+            }
+            o.canvas = true;
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option \"" + a + "\" (" + kUsage + ")";
             return false;
@@ -68,7 +106,83 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         error = std::string("no scene file (") + kUsage + ")";
         return false;
     }
+    if (o.canvas && (o.source || o.png || o.grid || o.frames)) {
+        error = std::string("--canvas takes no other option (") + kUsage + ")";
+        return false;
+    }
+    if (o.frames && (o.source || o.png)) {
+        error = std::string("--frames cannot go with --") + (o.png ? "png" : "source") + " (" +
+                kUsage + ")";
+        return false;
+    }
+    if (o.frames) {
+        if (!ParseFrameSize(*o.frames, o.frameWidth, o.frameHeight)) {
+            error = "--frames " + *o.frames + ": not a frame size WxH";
+            return false;
+        }
+        if (uint64_t(o.frameWidth) * o.frameHeight > kMaxImagePixels) {
+            error = "--frames " + *o.frames + ": frames of more than " +
+                    std::to_string(kMaxImagePixels) + " pixels are not taken";
+            return false;
+        }
+    }
     return true;
+}
+
+// Reads up to `size` bytes, as many as the input has; fewer only at its end or on an error.
+size_t ReadFully(std::FILE* in, unsigned char* data, size_t size)
+{
+    size_t got = 0;
+    while (got < size) {
+        const size_t n = std::fread(data + got, 1, size - got, in);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
+// The raw video filter: each W x H RGBA frame from standard input is warped as a source of
+// that size and written to standard output as the canvas's RGBA bytes, the same bytes its PNG
+// export through --source holds. Four frame-sized buffers whatever the stream's length.
+int RunFrames(const MeshEditState& e, uint32_t frameWidth, uint32_t frameHeight)
+{
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    const size_t frameBytes = size_t(frameWidth) * frameHeight * 4;
+    const uint32_t canvasWidth = uint32_t(e.canvasWidth), canvasHeight = uint32_t(e.canvasHeight);
+    PixelImage source, target;
+    std::vector<unsigned char> in(frameBytes);
+    std::vector<unsigned char> out(size_t(canvasWidth) * canvasHeight * 4);
+    if (!source.Allocate(frameWidth, frameHeight) || !target.Allocate(canvasWidth, canvasHeight)) {
+        Fail("out of memory for the frames; nothing written");
+        return 1;
+    }
+    for (uint64_t frame = 0;; ++frame) {
+        const size_t got = ReadFully(stdin, in.data(), frameBytes);
+        if (got == 0 && !std::ferror(stdin))
+            return 0;
+        if (got < frameBytes) {
+            Fail("frame " + std::to_string(frame) + " of standard input is short: " +
+                 std::to_string(got) + " of its " + std::to_string(frameBytes) + " bytes" +
+                 (std::ferror(stdin) ? std::string(" (") + std::strerror(errno) + ")" : ""));
+            return 1;
+        }
+        RgbaToArgb(in.data(), source.pixels.size(), source.pixels.data());
+        std::fill(target.pixels.begin(), target.pixels.end(), 0u);  // fully transparent
+        const PixelImage& constSource = source;
+        RenderEditorWarp(constSource.Lock(), target.Lock(), e, 0);  // none with nothing marked
+        ArgbToRgba(target.pixels.data(), target.pixels.size(), out.data());
+        // A consumer that has gone makes the write fail at once (SIGPIPE is ignored).
+        if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() ||
+            std::fflush(stdout) != 0) {
+            Fail("standard output: " + std::string(std::strerror(errno)) + "; frame " +
+                 std::to_string(frame) + " not written whole, the reader has stopped");
+            return 1;
+        }
+    }
 }
 
 // Phase times for VORLIN_RENDER_TIMINGS=1, printed to stderr at the end.
@@ -120,6 +234,12 @@ PixelImage LoadSource(const std::filesystem::path& path)
     return image;
 }
 
+std::vector<unsigned char> GridText(const MeshEditState& e)
+{
+    const std::string text = GridDocument(e).dump() + "\n";
+    return std::vector<unsigned char>(text.begin(), text.end());
+}
+
 int Run(const std::vector<std::string>& args)
 {
     PhaseClock clock;
@@ -146,8 +266,13 @@ int Run(const std::vector<std::string>& args)
     MeasureCanvas(e.columnCurves, e.rowCurves, e.canvasWidth, e.canvasHeight);
     clock.Mark("replay");
 
+    if (o.canvas) {
+        std::printf("%dx%d\n", e.canvasWidth, e.canvasHeight);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     std::vector<unsigned char> png;
-    if (o.png) {
+    if (o.png || o.frames) {
         const uint64_t pixels = uint64_t(e.canvasWidth) * uint64_t(e.canvasHeight);
         if (pixels > kMaxImagePixels) {
             Fail("the canvas of " + std::to_string(e.canvasWidth) + " x " +
@@ -155,6 +280,15 @@ int Run(const std::vector<std::string>& args)
                  std::to_string(kMaxImagePixels) + " pixels this tool renders; nothing written");
             return 1;
         }
+    }
+    if (o.frames) {
+        if (o.grid && !WriteWholeFile(PathFromUtf8(*o.grid), GridText(e))) {
+            Fail(*o.grid + ": cannot be written");
+            return 1;
+        }
+        return RunFrames(e, o.frameWidth, o.frameHeight);
+    }
+    if (o.png) {
         // One mesh, many images: a source on the command line stands for the scene's.
         PixelImage source;
         if (o.source)
@@ -181,10 +315,8 @@ int Run(const std::vector<std::string>& args)
     }
 
     std::vector<unsigned char> gridText;
-    if (o.grid) {
-        const std::string text = GridDocument(e).dump() + "\n";
-        gridText.assign(text.begin(), text.end());
-    }
+    if (o.grid)
+        gridText = GridText(e);
     if (o.png && !WriteWholeFile(PathFromUtf8(*o.png), png)) {
         Fail(*o.png + ": cannot be written");
         return 1;
@@ -200,6 +332,11 @@ int Run(const std::vector<std::string>& args)
 
 int RunGuarded(const std::vector<std::string>& args)
 {
+#ifdef SIGPIPE
+    // A reader of standard output that stops (ffmpeg, head) makes the next write fail with
+    // EPIPE, reported like any failed write, instead of ending the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     try {
         return Run(args);
     } catch (const std::bad_alloc&) {
