@@ -53,8 +53,8 @@ void BM_VorlinRenderProcess(benchmark::State& state)
 {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const int status = RunProcess({VORLIN_RENDER_PATH, ScenePath().string(), "--png",
-                                       VorlinOut().string()});
+        const int status =
+            RunProcess({VORLIN_RENDER_PATH, ScenePath().string(), "--png", VorlinOut().string()});
         const auto end = std::chrono::steady_clock::now();
         if (status != 0) {
             state.SkipWithError("vorlin-render failed");
@@ -189,15 +189,14 @@ int main(int argc, char** argv)
         std::printf("load average: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
     const double vorlinBest = reporter.Best("BM_VorlinRenderProcess");
     const double openCvBest = reporter.Best("BM_OpenCvPipeline");
-    std::printf("summary: vorlin-render best=%.3f s median=%.3f s; OpenCV best=%.3f s "
-                "median=%.3f s; OpenCV/vorlin-render best=%.2f median=%.2f\n",
-                vorlinBest, reporter.Median("BM_VorlinRenderProcess"), openCvBest,
-                reporter.Median("BM_OpenCvPipeline"),
-                vorlinBest > 0 ? openCvBest / vorlinBest : 0.0,
-                reporter.Median("BM_VorlinRenderProcess") > 0
-                    ? reporter.Median("BM_OpenCvPipeline") /
-                          reporter.Median("BM_VorlinRenderProcess")
-                    : 0.0);
+    std::printf(
+        "summary: vorlin-render best=%.3f s median=%.3f s; OpenCV best=%.3f s "
+        "median=%.3f s; OpenCV/vorlin-render best=%.2f median=%.2f\n",
+        vorlinBest, reporter.Median("BM_VorlinRenderProcess"), openCvBest,
+        reporter.Median("BM_OpenCvPipeline"), vorlinBest > 0 ? openCvBest / vorlinBest : 0.0,
+        reporter.Median("BM_VorlinRenderProcess") > 0
+            ? reporter.Median("BM_OpenCvPipeline") / reporter.Median("BM_VorlinRenderProcess")
+            : 0.0);
     std::printf("PNG sizes: vorlin-render %ju bytes (8-bit RGBA), OpenCV %ju bytes (8-bit RGB)\n",
                 SizeOf(VorlinOut()), SizeOf(OpenCvOut()));
     return 0;

@@ -203,13 +203,24 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
     if (!compressor)
         return false;
     const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
-    // Signature, IHDR, then the IDAT chunk whose data the compressor writes in place, and
-    // IEND. One IDAT holds it all: the filtered rows of the largest image (2^29 bytes and a
-    // filter byte per row) compress to less than its 2^31 - 1 byte limit.
+    // The compressor writes into memory left unfilled (zeroing all of the bound would cost
+    // more than copying what it wrote). One IDAT chunk holds it all: the filtered rows of the
+    // largest image, 2^29 bytes and a filter byte per row, compress to less than a chunk's
+    // 2^31 - 1 byte limit.
+    std::unique_ptr<unsigned char[]> deflated(new (std::nothrow) unsigned char[bound]);
+    if (!deflated)
+        return false;
+    const size_t compressed = libdeflate_zlib_compress(compressor.get(), filtered.get(),
+                                                       filteredSize, deflated.get(), bound);
+    filtered.reset();
+    if (compressed == 0)
+        return false;
+
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     constexpr size_t kIdatAt = 8 + 25;
+    const size_t iendAt = kIdatAt + 12 + compressed;
     try {
-        png.resize(kIdatAt + 8 + bound + 4 + 12);
+        png.resize(iendAt + 12);
     } catch (const std::bad_alloc&) {
         png.clear();
         return false;
@@ -221,16 +232,8 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
     const unsigned char ihdrRest[5] = {8, 6, 0, 0, 0};  // 8-bit RGBA, no interlacing
     std::memcpy(p + 24, ihdrRest, 5);
     FrameChunk(p + 8, "IHDR", 13);
-    const size_t compressed = libdeflate_zlib_compress(compressor.get(), filtered.get(),
-                                                       filteredSize, p + kIdatAt + 8, bound);
-    filtered.reset();
-    if (compressed == 0) {
-        png.clear();
-        return false;
-    }
+    std::memcpy(p + kIdatAt + 8, deflated.get(), compressed);
     FrameChunk(p + kIdatAt, "IDAT", uint32_t(compressed));
-    const size_t iendAt = kIdatAt + 12 + compressed;
     FrameChunk(p + iendAt, "IEND", 0);
-    png.resize(iendAt + 12);
     return true;
 }
