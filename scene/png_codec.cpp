@@ -1,4 +1,5 @@
-// PNG in through libspng and out through libdeflate, for scene images and vorlin-render.
+// PNG in through libspng and out through zlib and libdeflate, for scene images and
+// vorlin-render.
 #include "scene/image_codecs.h"
 #include "scene/image_files.h"
 
@@ -13,6 +14,7 @@
 
 #include <libdeflate.h>
 #include <spng.h>
+#include <zlib.h>
 
 namespace {
 
@@ -23,31 +25,6 @@ constexpr size_t kAncillaryChunkLimit = size_t(1) << 24;
 struct SpngFree {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
-
-// Runs fn(first, last) over [0, count) in one band of rows per hardware thread; the calling
-// thread takes the first band, and any band no thread could be started for.
-template <typename Fn>
-void ForBands(uint32_t count, Fn fn)
-{
-    const uint32_t threads =
-        std::max<uint32_t>(1, std::min<uint32_t>(std::thread::hardware_concurrency(), count));
-    auto start = [&](uint32_t t) { return uint32_t(uint64_t(count) * t / threads); };
-    std::vector<std::thread> others;
-    others.reserve(threads);
-    uint32_t t = 1;
-    for (; t < threads; ++t) {
-        try {
-            others.emplace_back(fn, start(t), start(t + 1));
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    fn(0, start(1));
-    for (; t < threads; ++t)
-        fn(start(t), start(t + 1));
-    for (std::thread& other : others)
-        other.join();
-}
 
 // The word whose bytes in memory are r, g, b, a, for an ARGB word; the same exchange turns
 // such a word back.
@@ -157,69 +134,148 @@ bool DecodePng(const unsigned char* data, size_t size, PixelImage& image, std::s
     return true;
 }
 
+namespace {
+
+// The rows as the compressor takes them: a filter byte, then the row less the one above it,
+// byte by byte ("Up"). On the benchmark's result that is within a few percent of the smallest
+// of the five filters at the fastest level, and its cost is a subtraction. Rows [first, last)
+// go to `out`; `scratch` holds two rows of RGBA bytes.
+void FilterRowsUp(const PixelImage& image, uint32_t first, uint32_t last, unsigned char* out,
+                  unsigned char* scratch)
+{
+    const uint32_t width = image.width;
+    const size_t rowBytes = size_t(width) * 4;
+    unsigned char* above = scratch;
+    unsigned char* current = scratch + rowBytes;
+    if (first == 0)
+        std::memset(above, 0, rowBytes);
+    else
+        ArgbToRgba(image.pixels.data() + size_t(first - 1) * width, width, above);
+    for (uint32_t y = first; y < last; ++y) {
+        ArgbToRgba(image.pixels.data() + size_t(y) * width, width, current);
+        out[0] = 2;  // Up
+        for (size_t i = 0; i < rowBytes; ++i)
+            out[1 + i] = static_cast<unsigned char>(current[i] - above[i]);
+        out += rowBytes + 1;
+        std::swap(above, current);
+    }
+}
+
+// The share of the rows, in 1/64ths, that zlib compresses on a second thread while libdeflate
+// compresses the rest on the calling one. zlib's fastest level takes about three times as long
+// per byte as libdeflate's (measured on the benchmark's result); this share, with the filtering
+// each side does for itself, makes the two end together. It is a constant, so the stream does
+// not depend on the machine.
+constexpr uint32_t kZlibShare64 = 17;
+
+// The first rows of the stream through zlib: raw deflate blocks, none of them final, ending
+// on a byte boundary (a sync flush) so that libdeflate's blocks can follow. The rows are
+// filtered a band at a time into a small buffer, while it is still in the cache.
+struct ZlibPart {
+    std::unique_ptr<unsigned char[]> bytes;
+    size_t size = 0;
+    uint32_t adler = 1;
+    bool ok = false;
+};
+
+void CompressFirstRows(const PixelImage& image, uint32_t rows, ZlibPart& part)
+{
+    const size_t rowBytes = size_t(image.width) * 4;
+    constexpr uint32_t kBandRows = 16;
+    const size_t bandBytes = (rowBytes + 1) * std::min(kBandRows, rows);
+    std::unique_ptr<unsigned char[]> scratch(new (std::nothrow) unsigned char[rowBytes * 2]);
+    std::unique_ptr<unsigned char[]> band(new (std::nothrow) unsigned char[bandBytes]);
+    z_stream z{};
+    if (!scratch || !band || deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return;
+    // The bound of one deflate call, and the few bytes of the flush's empty stored block.
+    const size_t bound = deflateBound(&z, uLong((rowBytes + 1) * rows)) + 16;
+    part.bytes.reset(new (std::nothrow) unsigned char[bound]);
+    bool ok = part.bytes != nullptr;
+    z.next_out = part.bytes.get();
+    z.avail_out = uInt(bound);
+    uint32_t adler = uint32_t(libdeflate_adler32(1, nullptr, 0));
+    for (uint32_t first = 0; ok && first < rows; first += kBandRows) {
+        const uint32_t last = std::min(rows, first + kBandRows);
+        FilterRowsUp(image, first, last, band.get(), scratch.get());
+        const size_t length = (rowBytes + 1) * (last - first);
+        adler = libdeflate_adler32(adler, band.get(), length);
+        z.next_in = band.get();
+        z.avail_in = uInt(length);
+        const int flush = last == rows ? Z_SYNC_FLUSH : Z_NO_FLUSH;
+        ok = deflate(&z, flush) == Z_OK && z.avail_in == 0 && z.avail_out > 0;
+    }
+    part.size = bound - z.avail_out;
+    part.adler = adler;
+    part.ok = ok;
+    deflateEnd(&z);
+}
+
+}  // namespace
+
 bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
 {
     png.clear();
     const uint32_t width = image.width, height = image.height;
     if (width == 0 || height == 0 || uint64_t(width) * height > kMaxImagePixels)
         return false;
-    // The rows as the compressor takes them: a filter byte, then the row less the one above
-    // it, byte by byte ("Up"). On the benchmark's result that is within a few percent of the
-    // smallest of the five filters at the fastest level, and its cost is a subtraction. Bands
-    // of rows are filtered on all threads; the buffer is not zeroed first.
     const size_t rowBytes = size_t(width) * 4;
-    const size_t filteredSize = (rowBytes + 1) * height;
-    std::unique_ptr<unsigned char[]> filtered(new (std::nothrow) unsigned char[filteredSize]);
-    if (!filtered)
-        return false;
-    bool outOfMemory = false;
-    ForBands(height, [&](uint32_t first, uint32_t last) {
-        std::unique_ptr<unsigned char[]> rows(new (std::nothrow) unsigned char[rowBytes * 2]);
-        if (!rows) {
-            outOfMemory = true;
-            return;
+    // One zlib stream in two parts compressed at once: rows [0, split) by zlib on a second
+    // thread, the rest by libdeflate here, its final block ending the stream. The split depends
+    // on the height alone; with no second thread the two parts are made one after the other.
+    const uint32_t split = uint32_t(uint64_t(height) * kZlibShare64 / 64);
+    ZlibPart first;
+    const PixelImage& rows = image;
+    std::thread zlibThread;
+    if (split > 0) {
+        try {
+            zlibThread = std::thread(CompressFirstRows, std::cref(rows), split, std::ref(first));
+        } catch (const std::system_error&) {
+            CompressFirstRows(rows, split, first);
         }
-        unsigned char* above = rows.get();
-        unsigned char* current = rows.get() + rowBytes;
-        if (first == 0)
-            std::memset(above, 0, rowBytes);
-        else
-            ArgbToRgba(image.pixels.data() + size_t(first - 1) * width, width, above);
-        for (uint32_t y = first; y < last; ++y) {
-            ArgbToRgba(image.pixels.data() + size_t(y) * width, width, current);
-            unsigned char* out = filtered.get() + (rowBytes + 1) * y;
-            out[0] = 2;  // Up
-            for (size_t i = 0; i < rowBytes; ++i)
-                out[1 + i] = static_cast<unsigned char>(current[i] - above[i]);
-            std::swap(above, current);
-        }
-    });
-    if (outOfMemory)
-        return false;
-    image = PixelImage{};  // spent: its memory goes back before the compressed copy is made
+    }
 
+    const size_t restSize = (rowBytes + 1) * (height - split);
+    std::unique_ptr<unsigned char[]> filtered(new (std::nothrow) unsigned char[restSize]);
+    std::unique_ptr<unsigned char[]> scratch(new (std::nothrow) unsigned char[rowBytes * 2]);
     std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
         libdeflate_alloc_compressor(1), libdeflate_free_compressor);
-    if (!compressor)
-        return false;
-    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
-    // The compressor writes into memory left unfilled (zeroing all of the bound would cost
-    // more than copying what it wrote). One IDAT chunk holds it all: the filtered rows of the
-    // largest image, 2^29 bytes and a filter byte per row, compress to less than a chunk's
-    // 2^31 - 1 byte limit.
-    std::unique_ptr<unsigned char[]> deflated(new (std::nothrow) unsigned char[bound]);
-    if (!deflated)
-        return false;
-    const size_t compressed = libdeflate_zlib_compress(compressor.get(), filtered.get(),
-                                                       filteredSize, deflated.get(), bound);
+    std::unique_ptr<unsigned char[]> deflated;
+    size_t compressed = 0, bound = 0;
+    uint32_t adler = 0;
+    if (filtered && scratch && compressor) {
+        AdviseHugePages(filtered.get(), restSize);
+        FilterRowsUp(rows, split, height, filtered.get(), scratch.get());
+        adler = uint32_t(libdeflate_adler32(1, filtered.get(), restSize));
+        // The compressor writes into memory left unfilled (zeroing all of the bound would cost
+        // more than copying what it wrote).
+        bound = libdeflate_deflate_compress_bound(compressor.get(), restSize);
+        deflated.reset(new (std::nothrow) unsigned char[bound]);
+        if (deflated) {
+            AdviseHugePages(deflated.get(), bound);
+            compressed = libdeflate_deflate_compress(compressor.get(), filtered.get(), restSize,
+                                                     deflated.get(), bound);
+        }
+    }
     filtered.reset();
-    if (compressed == 0)
+    if (zlibThread.joinable())
+        zlibThread.join();
+    if (compressed == 0 || (split > 0 && !first.ok))
         return false;
+    image = PixelImage{};  // spent: its memory goes back before the PNG is put together
+    if (split > 0)
+        adler = uint32_t(adler32_combine(first.adler, adler, z_off_t(restSize)));
 
+    // One IDAT chunk holds it all: the filtered rows of the largest image, 2^29 bytes and a
+    // filter byte per row, compress to less than a chunk's 2^31 - 1 byte limit.
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    static const unsigned char kZlibHeader[2] = {0x78, 0x01};  // 32 KiB window, fastest
     constexpr size_t kIdatAt = 8 + 25;
-    const size_t iendAt = kIdatAt + 12 + compressed;
+    const size_t streamSize = 2 + first.size + compressed + 4;
+    const size_t iendAt = kIdatAt + 12 + streamSize;
     try {
+        png.reserve(iendAt + 12);
+        AdviseHugePages(png.data(), png.capacity());
         png.resize(iendAt + 12);
     } catch (const std::bad_alloc&) {
         png.clear();
@@ -232,8 +288,13 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
     const unsigned char ihdrRest[5] = {8, 6, 0, 0, 0};  // 8-bit RGBA, no interlacing
     std::memcpy(p + 24, ihdrRest, 5);
     FrameChunk(p + 8, "IHDR", 13);
-    std::memcpy(p + kIdatAt + 8, deflated.get(), compressed);
-    FrameChunk(p + kIdatAt, "IDAT", uint32_t(compressed));
+    unsigned char* stream = p + kIdatAt + 8;
+    std::memcpy(stream, kZlibHeader, 2);
+    if (first.size > 0)
+        std::memcpy(stream + 2, first.bytes.get(), first.size);
+    std::memcpy(stream + 2 + first.size, deflated.get(), compressed);
+    PutBigEndian32(stream + streamSize - 4, adler);
+    FrameChunk(p + kIdatAt, "IDAT", uint32_t(streamSize));
     FrameChunk(p + iendAt, "IEND", 0);
     return true;
 }
