@@ -181,7 +181,8 @@ bool DecodeBmpOrGif(const unsigned char* data, size_t size, PixelImage& image, s
     return true;
 }
 
-bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure)
+bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure,
+                 DecodeWatch* watch)
 {
     image = PixelImage{};
     uint64_t width = 0, height = 0;
@@ -193,7 +194,7 @@ bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std
         return false;
     }
     switch (format) {
-    case ImageFormat::Png: return DecodePng(bytes.data(), bytes.size(), image, failure);
+    case ImageFormat::Png: return DecodePng(bytes.data(), bytes.size(), image, failure, watch);
     case ImageFormat::Jpeg: return DecodeJpeg(bytes.data(), bytes.size(), image, failure);
     case ImageFormat::Bmp:
     case ImageFormat::Gif: return DecodeBmpOrGif(bytes.data(), bytes.size(), image, failure);

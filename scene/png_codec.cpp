@@ -79,7 +79,77 @@ void ArgbToRgba(const uint32_t* words, size_t count, unsigned char* rgba)
     }
 }
 
-bool DecodePng(const unsigned char* data, size_t size, PixelImage& image, std::string& failure)
+void DecodeWatch::Begin(const uint32_t* words, uint32_t width, uint32_t height)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        words_ = words;
+        width_ = width;
+        height_ = height;
+    }
+    changed_.notify_all();
+}
+
+void DecodeWatch::RowsDone(uint32_t rows)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        rows_ = rows;
+    }
+    changed_.notify_all();
+}
+
+void DecodeWatch::End()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+}
+
+void DecodeWatch::Abandon()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return !reading_; });
+}
+
+const uint32_t* DecodeWatch::WaitForBegin(uint32_t& width, uint32_t& height)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return words_ != nullptr || ended_; });
+    width = width_;
+    height = height_;
+    return words_;
+}
+
+bool DecodeWatch::BeginReading(uint32_t rows)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return rows_ >= rows || ended_; });
+    reading_ = rows_ >= rows;
+    return reading_;
+}
+
+void DecodeWatch::EndReading()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reading_ = false;
+    }
+    changed_.notify_all();
+}
+
+bool DecodeWatch::RowsDoneOrEnded(uint32_t rows)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rows_ >= rows || ended_;
+}
+
+bool DecodePng(const unsigned char* data, size_t size, PixelImage& image, std::string& failure,
+               DecodeWatch* watch)
 {
     image = PixelImage{};
     std::unique_ptr<spng_ctx, SpngFree> ctx(spng_ctx_new(0));
@@ -113,6 +183,21 @@ bool DecodePng(const unsigned char* data, size_t size, PixelImage& image, std::s
     // ARGB words as soon as it is whole, while it is still in the cache. An interlaced image
     // writes its rows several times, so it is turned once at the end.
     const size_t rowBytes = size_t(ihdr.width) * 4;
+    const bool byRows = ret == 0 && ihdr.interlace_method == 0 && watch != nullptr;
+    // A decode that fails after the watch has begun waits, before its words are freed, for
+    // the follower to stop reading them.
+    struct AbandonUnlessDone {
+        DecodeWatch* watch;
+        bool done = false;
+        ~AbandonUnlessDone()
+        {
+            if (watch && !done)
+                watch->Abandon();
+        }
+    } abandon{byRows ? watch : nullptr};
+    if (byRows)
+        watch->Begin(decoded.pixels.data(), decoded.width, decoded.height);
+    constexpr uint32_t kRowsBetweenReports = 16;
     while (ret == 0) {
         spng_row_info row{};
         ret = spng_get_row_info(ctx.get(), &row);
@@ -120,8 +205,12 @@ bool DecodePng(const unsigned char* data, size_t size, PixelImage& image, std::s
             break;
         uint32_t* words = decoded.pixels.data() + size_t(row.row_num) * ihdr.width;
         ret = spng_decode_row(ctx.get(), words, rowBytes);
-        if ((ret == 0 || ret == SPNG_EOI) && ihdr.interlace_method == 0)
+        if ((ret == 0 || ret == SPNG_EOI) && ihdr.interlace_method == 0) {
             RgbaToArgb(reinterpret_cast<const unsigned char*>(words), ihdr.width, words);
+            if (byRows && (row.row_num % kRowsBetweenReports == kRowsBetweenReports - 1 ||
+                           row.row_num + 1 == ihdr.height))
+                watch->RowsDone(row.row_num + 1);
+        }
     }
     if (ret != SPNG_EOI) {
         failure = spng_strerror(ret);
@@ -131,6 +220,7 @@ bool DecodePng(const unsigned char* data, size_t size, PixelImage& image, std::s
         RgbaToArgb(reinterpret_cast<const unsigned char*>(decoded.pixels.data()),
                    decoded.pixels.size(), decoded.pixels.data());
     image = std::move(decoded);
+    abandon.done = true;
     return true;
 }
 
@@ -168,52 +258,97 @@ void FilterRowsUp(const PixelImage& image, uint32_t first, uint32_t last, unsign
 // not depend on the machine.
 constexpr uint32_t kZlibShare64 = 17;
 
+}  // namespace
+
+uint32_t PngFirstPartRows(uint32_t height)
+{
+    return uint32_t(uint64_t(height) * kZlibShare64 / 64);
+}
+
 // The first rows of the stream through zlib: raw deflate blocks, none of them final, ending
 // on a byte boundary (a sync flush) so that libdeflate's blocks can follow. The rows are
 // filtered a band at a time into a small buffer, while it is still in the cache.
-struct ZlibPart {
-    std::unique_ptr<unsigned char[]> bytes;
-    size_t size = 0;
+struct PngFirstPart::State {
+    z_stream z{};
+    bool begun = false;
+    bool failed = false;
+    uint32_t width = 0, height = 0, rows = 0, done = 0;
+    std::unique_ptr<unsigned char[]> bytes, scratch, band;
+    size_t bound = 0;
     uint32_t adler = 1;
-    bool ok = false;
+
+    ~State()
+    {
+        if (begun)
+            deflateEnd(&z);
+    }
 };
 
-void CompressFirstRows(const PixelImage& image, uint32_t rows, ZlibPart& part)
+PngFirstPart::PngFirstPart() = default;
+PngFirstPart::~PngFirstPart() = default;
+
+bool PngFirstPart::Extend(const PixelImage& image, uint32_t last)
 {
-    const size_t rowBytes = size_t(image.width) * 4;
     constexpr uint32_t kBandRows = 16;
-    const size_t bandBytes = (rowBytes + 1) * std::min(kBandRows, rows);
-    std::unique_ptr<unsigned char[]> scratch(new (std::nothrow) unsigned char[rowBytes * 2]);
-    std::unique_ptr<unsigned char[]> band(new (std::nothrow) unsigned char[bandBytes]);
-    z_stream z{};
-    if (!scratch || !band || deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return;
-    // The bound of one deflate call, and the few bytes of the flush's empty stored block.
-    const size_t bound = deflateBound(&z, uLong((rowBytes + 1) * rows)) + 16;
-    part.bytes.reset(new (std::nothrow) unsigned char[bound]);
-    bool ok = part.bytes != nullptr;
-    z.next_out = part.bytes.get();
-    z.avail_out = uInt(bound);
-    uint32_t adler = uint32_t(libdeflate_adler32(1, nullptr, 0));
-    for (uint32_t first = 0; ok && first < rows; first += kBandRows) {
-        const uint32_t last = std::min(rows, first + kBandRows);
-        FilterRowsUp(image, first, last, band.get(), scratch.get());
-        const size_t length = (rowBytes + 1) * (last - first);
-        adler = libdeflate_adler32(adler, band.get(), length);
-        z.next_in = band.get();
-        z.avail_in = uInt(length);
-        const int flush = last == rows ? Z_SYNC_FLUSH : Z_NO_FLUSH;
-        ok = deflate(&z, flush) == Z_OK && z.avail_in == 0 && z.avail_out > 0;
+    if (!state_) {
+        state_.reset(new (std::nothrow) State);
+        if (!state_)
+            return false;
     }
-    part.size = bound - z.avail_out;
-    part.adler = adler;
-    part.ok = ok;
-    deflateEnd(&z);
+    State& s = *state_;
+    const size_t rowBytes = size_t(image.width) * 4;
+    if (!s.begun && !s.failed) {
+        s.width = image.width;
+        s.height = image.height;
+        s.rows = PngFirstPartRows(image.height);
+        const size_t bandBytes = (rowBytes + 1) * std::min(kBandRows, s.rows);
+        s.scratch.reset(new (std::nothrow) unsigned char[rowBytes * 2]);
+        s.band.reset(new (std::nothrow) unsigned char[std::max<size_t>(bandBytes, 1)]);
+        s.begun = s.scratch && s.band &&
+                  deflateInit2(&s.z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        if (s.begun) {
+            // The bound of one deflate call, and the few bytes of the flush's empty block.
+            s.bound = deflateBound(&s.z, uLong((rowBytes + 1) * s.rows)) + 16;
+            s.bytes.reset(new (std::nothrow) unsigned char[s.bound]);
+            s.z.next_out = s.bytes.get();
+            s.z.avail_out = uInt(s.bound);
+            s.adler = uint32_t(libdeflate_adler32(1, nullptr, 0));
+        }
+        s.failed = !s.begun || !s.bytes;
+    }
+    if (s.failed || image.width != s.width || image.height != s.height) {
+        s.failed = true;
+        return false;
+    }
+    last = std::min(last, s.rows);
+    while (s.done < last) {
+        const uint32_t first = s.done, end = std::min(last, first + kBandRows);
+        FilterRowsUp(image, first, end, s.band.get(), s.scratch.get());
+        const size_t length = (rowBytes + 1) * (end - first);
+        s.adler = uint32_t(libdeflate_adler32(s.adler, s.band.get(), length));
+        s.z.next_in = s.band.get();
+        s.z.avail_in = uInt(length);
+        const int flush = end == s.rows ? Z_SYNC_FLUSH : Z_NO_FLUSH;
+        if (deflate(&s.z, flush) != Z_OK || s.z.avail_in != 0 || s.z.avail_out == 0) {
+            s.failed = true;
+            return false;
+        }
+        s.done = end;
+    }
+    return true;
 }
 
-}  // namespace
+bool PngFirstPart::Complete(const unsigned char*& bytes, size_t& size, uint32_t& adler) const
+{
+    if (!state_ || state_->failed || state_->done != state_->rows)
+        return false;
+    bytes = state_->bytes.get();
+    size = state_->bound - state_->z.avail_out;
+    adler = state_->adler;
+    return true;
+}
 
-bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
+bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png, PngFirstPart* begun)
 {
     png.clear();
     const uint32_t width = image.width, height = image.height;
@@ -223,15 +358,19 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
     // One zlib stream in two parts compressed at once: rows [0, split) by zlib on a second
     // thread, the rest by libdeflate here, its final block ending the stream. The split depends
     // on the height alone; with no second thread the two parts are made one after the other.
-    const uint32_t split = uint32_t(uint64_t(height) * kZlibShare64 / 64);
-    ZlibPart first;
+    // A caller may have begun the first part already, with the rows it had.
+    const uint32_t split = PngFirstPartRows(height);
+    PngFirstPart own;
+    PngFirstPart& first = begun ? *begun : own;
     const PixelImage& rows = image;
+    bool firstOk = true;
+    auto finishFirst = [&] { firstOk = first.Extend(rows, split); };
     std::thread zlibThread;
     if (split > 0) {
         try {
-            zlibThread = std::thread(CompressFirstRows, std::cref(rows), split, std::ref(first));
+            zlibThread = std::thread(finishFirst);
         } catch (const std::system_error&) {
-            CompressFirstRows(rows, split, first);
+            finishFirst();
         }
     }
 
@@ -260,18 +399,22 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
     filtered.reset();
     if (zlibThread.joinable())
         zlibThread.join();
-    if (compressed == 0 || (split > 0 && !first.ok))
+    const unsigned char* firstBytes = nullptr;
+    size_t firstSize = 0;
+    uint32_t firstAdler = 1;
+    if (compressed == 0 ||
+        (split > 0 && (!firstOk || !first.Complete(firstBytes, firstSize, firstAdler))))
         return false;
     image = PixelImage{};  // spent: its memory goes back before the PNG is put together
     if (split > 0)
-        adler = uint32_t(adler32_combine(first.adler, adler, z_off_t(restSize)));
+        adler = uint32_t(adler32_combine(firstAdler, adler, z_off_t(restSize)));
 
     // One IDAT chunk holds it all: the filtered rows of the largest image, 2^29 bytes and a
     // filter byte per row, compress to less than a chunk's 2^31 - 1 byte limit.
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     static const unsigned char kZlibHeader[2] = {0x78, 0x01};  // 32 KiB window, fastest
     constexpr size_t kIdatAt = 8 + 25;
-    const size_t streamSize = 2 + first.size + compressed + 4;
+    const size_t streamSize = 2 + firstSize + compressed + 4;
     const size_t iendAt = kIdatAt + 12 + streamSize;
     try {
         png.reserve(iendAt + 12);
@@ -290,9 +433,9 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
     FrameChunk(p + 8, "IHDR", 13);
     unsigned char* stream = p + kIdatAt + 8;
     std::memcpy(stream, kZlibHeader, 2);
-    if (first.size > 0)
-        std::memcpy(stream + 2, first.bytes.get(), first.size);
-    std::memcpy(stream + 2 + first.size, deflated.get(), compressed);
+    if (firstSize > 0)
+        std::memcpy(stream + 2, firstBytes, firstSize);
+    std::memcpy(stream + 2 + firstSize, deflated.get(), compressed);
     PutBigEndian32(stream + streamSize - 4, adler);
     FrameChunk(p + kIdatAt, "IDAT", uint32_t(streamSize));
     FrameChunk(p + iendAt, "IEND", 0);

@@ -2,6 +2,8 @@
 // program's PNG export would write, plus the mesh as JSON; or warps raw video frames from
 // standard input to standard output. Exit 0 done, 1 an output could not be made or written,
 // 2 a bad command line or scene.
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -227,14 +230,112 @@ private:
 };
 
 // The source as the program's lock delivers it; an empty image when it does not decode.
-PixelImage LoadSource(const std::filesystem::path& path)
+PixelImage LoadSource(const std::filesystem::path& path, DecodeWatch* watch)
 {
     std::string warning;
-    PixelImage image = LoadSceneImage(path, "source", warning);
+    PixelImage image = LoadSceneImage(path, "source", warning, watch);
     if (!warning.empty())
         Fail("warning: " + warning);
     return image;
 }
+
+// The warp of the target in bands of rows, taken in order by the threads that call Run or
+// TakeBands. Run follows a decode: it warps each band once the source rows it reads are
+// decoded, and stops when the decode ends short of them. TakeBands warps the bands left. The
+// thread in Run also compresses the PNG stream's first part (PngFirstPart) as far as the bands
+// from the top are warped, while the decode still takes the other core.
+class FollowingWarp {
+public:
+    FollowingWarp(const MeshEditState& e, PixelImage& target, PngFirstPart& first)
+        : e_(e), target_(target), first_(first)
+    {}
+
+    void Run(DecodeWatch& watch)
+    {
+        uint32_t width = 0, height = 0;
+        const uint32_t* words = watch.WaitForBegin(width, height);
+        if (!words)
+            return;  // not decoded row by row: the warp comes after the decode
+        const uint32_t bands = (target_.height + kBandRows - 1) / kBandRows;
+        done_.reset(new (std::nothrow) std::atomic<bool>[bands]);
+        if (!done_)
+            return;
+        for (uint32_t band = 0; band < bands; ++band)
+            done_[band].store(false);
+        PixelBuffer source;
+        source.width = width;
+        source.height = height;
+        source.stride = int32_t(width * 4);  // the decoder's image is within the lock's bound
+        source.pixels = const_cast<uint32_t*>(words);
+        ready_.store(true);
+        Take(source, &watch);
+    }
+
+    // Only once Run has begun (the source's words known) or ended.
+    void TakeBands(const PixelBuffer& source)
+    {
+        if (ready_.load())
+            Take(source, nullptr);
+    }
+    bool Warped() const { return warped_.load(); }
+    bool Abandoned() const { return abandoned_.load(); }
+    bool FirstPartFailed() const { return firstFailed_; }
+
+private:
+    static constexpr uint32_t kBandRows = 64;
+
+    void Take(const PixelBuffer& source, DecodeWatch* watch)
+    {
+        const PixelBuffer target = target_.Lock();
+        const uint32_t height = target_.height;
+        const uint32_t bands = (height + kBandRows - 1) / kBandRows;
+        for (uint32_t band = next_.fetch_add(1); band < bands; band = next_.fetch_add(1)) {
+            const uint32_t first = band * kBandRows;
+            const uint32_t last = std::min(height, first + kBandRows);
+            if (watch) {
+                // Compression while the decoder is behind; the warp first whenever it can go.
+                const uint32_t needed = EditorWarpSourceRows(e_, source.height, first, last);
+                while (!watch->RowsDoneOrEnded(needed) && Compress(bands, height))
+                    continue;
+                if (!watch->BeginReading(needed)) {
+                    abandoned_.store(true);
+                    return;
+                }
+            }
+            warped_.store(true);
+            RenderEditorWarpRows(source, target, e_, first, last);
+            if (watch)
+                watch->EndReading();
+            done_[band].store(true, std::memory_order_release);
+        }
+    }
+
+    // Compresses a few more rows of the first part, from the top bands that are all warped
+    // (whichever thread warped them); false when there are none to compress.
+    bool Compress(uint32_t bands, uint32_t height)
+    {
+        constexpr uint32_t kStepRows = 16;
+        while (fed_ < bands && done_[fed_].load(std::memory_order_acquire))
+            ++fed_;
+        const uint32_t ready = std::min({height, fed_ * kBandRows, PngFirstPartRows(height)});
+        if (firstFailed_ || fedRows_ >= ready)
+            return false;
+        fedRows_ = std::min(ready, fedRows_ + kStepRows);
+        firstFailed_ = !first_.Extend(target_, fedRows_);
+        return !firstFailed_;
+    }
+
+    const MeshEditState& e_;
+    PixelImage& target_;
+    PngFirstPart& first_;
+    std::unique_ptr<std::atomic<bool>[]> done_;
+    std::atomic<uint32_t> next_{0};
+    std::atomic<bool> ready_{false};
+    std::atomic<bool> warped_{false};
+    std::atomic<bool> abandoned_{false};
+    uint32_t fed_ = 0, fedRows_ = 0;  // the thread in Run's own
+    bool firstFailed_ = false;
+};
 
 std::vector<unsigned char> GridText(const MeshEditState& e)
 {
@@ -291,39 +392,77 @@ int Run(const std::vector<std::string>& args)
         return RunFrames(e, o.frameWidth, o.frameHeight);
     }
     if (o.png) {
-        // The zeroed target is made on another thread while this one decodes the source, which
-        // uses one core (on the bench scene the zeroing alone takes about a tenth of the run).
+        // A second thread makes the zeroed target while this one decodes the source, which
+        // uses one core; then, for a PNG decoded row by row, it warps bands of the target as
+        // soon as the source rows they read are decoded. Once the decode is done this thread
+        // takes bands too.
         PixelImage target;  // every pixel 0: fully transparent
         bool allocated = false;
-        auto allocate = [&] {
+        DecodeWatch watch;
+        PngFirstPart firstPart;
+        FollowingWarp follow(e, target, firstPart);
+        auto helper = [&] {
             allocated = target.Allocate(uint32_t(e.canvasWidth), uint32_t(e.canvasHeight));
+            if (allocated)
+                follow.Run(watch);
         };
-        std::thread allocation;
+        std::thread helperThread;
         try {
-            allocation = std::thread(allocate);
+            helperThread = std::thread(helper);
         } catch (const std::system_error&) {
-            allocate();
+            watch.End();  // nothing follows the decode
+            helper();
         }
+        // The watch ends however the decode ends, and the thread is joined even on a throw.
+        struct Join {
+            DecodeWatch& watch;
+            std::thread& thread;
+            ~Join()
+            {
+                watch.End();
+                if (thread.joinable())
+                    thread.join();
+            }
+        } join{watch, helperThread};
         // One mesh, many images: a source on the command line stands for the scene's.
         PixelImage source;
         if (o.source)
-            source = LoadSource(PathFromUtf8(*o.source));
+            source = LoadSource(PathFromUtf8(*o.source), &watch);
         else if (scene.source)
-            source = LoadSource(SceneImagePath(scenePath.parent_path(), *scene.source));
-        if (allocation.joinable())
-            allocation.join();
+            source = LoadSource(SceneImagePath(scenePath.parent_path(), *scene.source), &watch);
+        watch.End();
         clock.Mark("decode");
 
+        const PixelImage& constSource = source;
+        uint32_t watchedWidth = 0, watchedHeight = 0;
+        const uint32_t* watched = watch.WaitForBegin(watchedWidth, watchedHeight);
+        const bool followed = watched != nullptr && !source.pixels.empty() &&
+                              watched == source.pixels.data() && source.width == watchedWidth &&
+                              source.height == watchedHeight;
+        if (followed && helperThread.joinable())
+            follow.TakeBands(constSource.Lock());
+        if (helperThread.joinable())
+            helperThread.join();
         if (!allocated) {
             Fail("out of memory for the " + std::to_string(e.canvasWidth) + " x " +
                  std::to_string(e.canvasHeight) + " canvas; nothing written");
             return 1;
         }
-        const PixelImage& constSource = source;
-        RenderEditorWarp(constSource.Lock(), target.Lock(), e, 0);  // none with nothing marked
+        const bool warpFollowed = followed && !follow.Abandoned();
+        if (!warpFollowed) {
+            // Bands warped from rows of a decode that then failed are undone.
+            if (follow.Warped())
+                std::fill(target.pixels.begin(), target.pixels.end(), 0u);
+            RenderEditorWarp(constSource.Lock(), target.Lock(), e, 0);  // none with nothing marked
+        } else {
+            follow.TakeBands(constSource.Lock());  // any left by a thread that could not start
+        }
         clock.Mark("render");
 
-        if (!EncodePngConsuming(target, png)) {
+        // The first part the warp's thread began holds the final rows only after a followed
+        // warp; otherwise the encoder makes its own.
+        if (!EncodePngConsuming(target, png,
+                                warpFollowed && !follow.FirstPartFailed() ? &firstPart : nullptr)) {
             Fail("out of memory while encoding the PNG; nothing written");
             return 1;
         }
