@@ -83,10 +83,15 @@ public:
     // Compresses the part's rows below `last` that are not yet, from the image of the final
     // size whose rows above `last` are final. One thread at a time. False when out of memory.
     bool Extend(const PixelImage& image, uint32_t last);
+    // Once the part is complete, filters the rows after it below `last` that are not yet,
+    // for the encoder's second part. False when out of memory.
+    bool FilterRest(const PixelImage& image, uint32_t last);
     // The compressed part and the adler32 sum of its filtered rows, once all its rows are in.
     bool Complete(const unsigned char*& bytes, size_t& size, uint32_t& adler) const;
 
 private:
+    friend bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png,
+                                   PngFirstPart* begun);
     struct State;
     std::unique_ptr<State> state_;
 };

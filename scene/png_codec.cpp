@@ -276,6 +276,9 @@ struct PngFirstPart::State {
     std::unique_ptr<unsigned char[]> bytes, scratch, band;
     size_t bound = 0;
     uint32_t adler = 1;
+    // The filtered rows after the part, [rows, restDone), for libdeflate.
+    std::unique_ptr<unsigned char[]> rest;
+    uint32_t restDone = 0;
 
     ~State()
     {
@@ -338,6 +341,30 @@ bool PngFirstPart::Extend(const PixelImage& image, uint32_t last)
     return true;
 }
 
+bool PngFirstPart::FilterRest(const PixelImage& image, uint32_t last)
+{
+    if (!state_ || state_->failed || state_->done != state_->rows || image.width != state_->width ||
+        image.height != state_->height)
+        return false;
+    State& s = *state_;
+    const size_t rowBytes = size_t(image.width) * 4;
+    if (!s.rest) {
+        const size_t restSize = (rowBytes + 1) * (s.height - s.rows);
+        s.rest.reset(new (std::nothrow) unsigned char[restSize]);
+        if (!s.rest)
+            return false;
+        AdviseHugePages(s.rest.get(), restSize);
+        s.restDone = s.rows;
+    }
+    last = std::min(last, s.height);
+    if (last > s.restDone) {
+        FilterRowsUp(image, s.restDone, last, s.rest.get() + (rowBytes + 1) * (s.restDone - s.rows),
+                     s.scratch.get());
+        s.restDone = last;
+    }
+    return true;
+}
+
 bool PngFirstPart::Complete(const unsigned char*& bytes, size_t& size, uint32_t& adler) const
 {
     if (!state_ || state_->failed || state_->done != state_->rows)
@@ -375,7 +402,17 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png, PngF
     }
 
     const size_t restSize = (rowBytes + 1) * (height - split);
-    std::unique_ptr<unsigned char[]> filtered(new (std::nothrow) unsigned char[restSize]);
+    // The rows after the first part, filtered; some may have been filtered already.
+    uint32_t filteredTo = split;
+    std::unique_ptr<unsigned char[]> filtered;
+    if (begun && begun->state_ && begun->state_->rest) {
+        filtered = std::move(begun->state_->rest);
+        filteredTo = begun->state_->restDone;
+    } else {
+        filtered.reset(new (std::nothrow) unsigned char[restSize]);
+        if (filtered)
+            AdviseHugePages(filtered.get(), restSize);
+    }
     std::unique_ptr<unsigned char[]> scratch(new (std::nothrow) unsigned char[rowBytes * 2]);
     std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
         libdeflate_alloc_compressor(1), libdeflate_free_compressor);
@@ -383,8 +420,8 @@ bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png, PngF
     size_t compressed = 0, bound = 0;
     uint32_t adler = 0;
     if (filtered && scratch && compressor) {
-        AdviseHugePages(filtered.get(), restSize);
-        FilterRowsUp(rows, split, height, filtered.get(), scratch.get());
+        FilterRowsUp(rows, filteredTo, height,
+                     filtered.get() + (rowBytes + 1) * (filteredTo - split), scratch.get());
         adler = uint32_t(libdeflate_adler32(1, filtered.get(), restSize));
         // The compressor writes into memory left unfilled (zeroing all of the bound would cost
         // more than copying what it wrote).

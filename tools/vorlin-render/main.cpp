@@ -314,14 +314,19 @@ private:
     // (whichever thread warped them); false when there are none to compress.
     bool Compress(uint32_t bands, uint32_t height)
     {
-        constexpr uint32_t kStepRows = 16;
+        constexpr uint32_t kStepRows = 16, kFilterStepRows = 64;
         while (fed_ < bands && done_[fed_].load(std::memory_order_acquire))
             ++fed_;
-        const uint32_t ready = std::min({height, fed_ * kBandRows, PngFirstPartRows(height)});
+        const uint32_t ready = std::min(height, fed_ * kBandRows);
         if (firstFailed_ || fedRows_ >= ready)
             return false;
-        fedRows_ = std::min(ready, fedRows_ + kStepRows);
-        firstFailed_ = !first_.Extend(target_, fedRows_);
+        // The first part through zlib, then the rows after it filtered for libdeflate.
+        const uint32_t firstRows = PngFirstPartRows(height);
+        const uint32_t step = fedRows_ < firstRows ? kStepRows : kFilterStepRows;
+        fedRows_ =
+            std::min(fedRows_ < firstRows ? std::min(ready, firstRows) : ready, fedRows_ + step);
+        firstFailed_ = fedRows_ <= firstRows ? !first_.Extend(target_, fedRows_)
+                                             : !first_.FilterRest(target_, fedRows_);
         return !firstFailed_;
     }
 
