@@ -277,6 +277,7 @@ public:
         if (ready_.load())
             Take(source, nullptr);
     }
+    bool Ready() const { return ready_.load(); }
     bool Warped() const { return warped_.load(); }
     bool Abandoned() const { return abandoned_.load(); }
     bool FirstPartFailed() const { return firstFailed_; }
@@ -453,14 +454,16 @@ int Run(const std::vector<std::string>& args)
                  std::to_string(e.canvasHeight) + " canvas; nothing written");
             return 1;
         }
-        const bool warpFollowed = followed && !follow.Abandoned();
+        // Followed only if the thread got as far as warping bands (it may not have started, or
+        // had no memory for its band flags) and never gave up on one.
+        const bool warpFollowed = followed && follow.Ready() && !follow.Abandoned();
         if (!warpFollowed) {
             // Bands warped from rows of a decode that then failed are undone.
             if (follow.Warped())
                 std::fill(target.pixels.begin(), target.pixels.end(), 0u);
             RenderEditorWarp(constSource.Lock(), target.Lock(), e, 0);  // none with nothing marked
         } else {
-            follow.TakeBands(constSource.Lock());  // any left by a thread that could not start
+            follow.TakeBands(constSource.Lock());  // any left once the thread had ended
         }
         clock.Mark("render");
 
