@@ -14,7 +14,11 @@ set(CMAKE_C_COMPILER ${VORLIN_MINGW_CC})
 set(CMAKE_CXX_COMPILER ${VORLIN_MINGW_CXX})
 set(CMAKE_RC_COMPILER ${VORLIN_MINGW_RC})
 
-set(CMAKE_FIND_ROOT_PATH /usr/${VORLIN_MINGW_PREFIX})
+# Debian's MinGW libraries (zlib), and the image libraries that scripts/build-mingw-deps.sh
+# cross-builds from Debian's sources.
+set(VORLIN_MINGW_DEPS_PREFIX /usr/local/${VORLIN_MINGW_PREFIX}-vorlin
+    CACHE PATH "Image libraries cross-built by scripts/build-mingw-deps.sh")
+set(CMAKE_FIND_ROOT_PATH /usr/${VORLIN_MINGW_PREFIX} ${VORLIN_MINGW_DEPS_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

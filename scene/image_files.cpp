@@ -1,5 +1,7 @@
-// Image and file I/O of scenes and the headless renderer over stb_image and stb_image_write.
+// File I/O of scenes and the headless renderer, and the choice of an image's decoder by its
+// first bytes; stb_image decodes BMP and GIF.
 #include "scene/image_files.h"
+#include "scene/image_codecs.h"
 
 #include "scene/file_replace.h"
 
@@ -14,7 +16,6 @@
 #include <system_error>
 
 #include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
 
 std::filesystem::path PathFromUtf8(const std::string& utf8)
 {
@@ -43,6 +44,18 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
+    // Read in one piece when the size is known (a regular file), byte by byte otherwise.
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size <= bytes.max_size()) {
+        bytes.resize(size_t(size));
+        in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size));
+        if (size_t(in.gcount()) == size && in.peek() == std::ifstream::traits_type::eof())
+            return true;
+        in.clear();
+        in.seekg(0);
+        if (!in)
+            return false;
+    }
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
@@ -78,47 +91,66 @@ static std::string StbReason()
 // In stb_impl.cpp: the largest single allocation the decoder may make from now on.
 void SetDecodeAllocationLimit(size_t bytes);
 
-// The size a PNG's header claims. stb refuses a PNG of more than 2^30 bytes of pixels while
-// scanning its header, and then goes on to try the other formats, so its reason ends as
-// "unknown image type"; the claim itself gives the true one.
-static bool PngHeaderSize(const std::vector<unsigned char>& bytes, uint64_t& width,
-                          uint64_t& height)
+// The size a PNG's header claims, read from its first chunk.
+static bool PngHeaderSize(const unsigned char* data, size_t size, uint64_t& width, uint64_t& height)
 {
     static const unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (bytes.size() < 24 ||
-        !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()) ||
-        std::memcmp(&bytes[12], "IHDR", 4) != 0)
+    if (size < 24 || !std::equal(std::begin(kSignature), std::end(kSignature), data) ||
+        std::memcmp(data + 12, "IHDR", 4) != 0)
         return false;
     auto word = [&](size_t at) {
-        return uint64_t(bytes[at]) << 24 | uint64_t(bytes[at + 1]) << 16 |
-               uint64_t(bytes[at + 2]) << 8 | uint64_t(bytes[at + 3]);
+        return uint64_t(data[at]) << 24 | uint64_t(data[at + 1]) << 16 |
+               uint64_t(data[at + 2]) << 8 | uint64_t(data[at + 3]);
     };
     width = word(16);
     height = word(20);
     return true;
 }
 
-static std::string TooManyPixels()
+std::string TooManyPixelsReason()
 {
     return "too large: more than " + std::to_string(kMaxImagePixels) + " pixels";
 }
 
-bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure)
+ImageFormat SniffImage(const unsigned char* data, size_t size, uint64_t& width, uint64_t& height)
+{
+    width = height = 0;
+    auto startsWith = [&](const char* magic, size_t length) {
+        return size >= length && std::memcmp(data, magic, length) == 0;
+    };
+    if (startsWith("\x89PNG\r\n\x1a\n", 8)) {
+        if (!PngHeaderSize(data, size, width, height))
+            width = height = 0;
+        return ImageFormat::Png;
+    }
+    if (startsWith("\xff\xd8\xff", 3)) {
+        if (!JpegHeaderSize(data, size, width, height))
+            width = height = 0;
+        return ImageFormat::Jpeg;
+    }
+    const bool bmp = startsWith("BM", 2);
+    if (!bmp && !startsWith("GIF87a", 6) && !startsWith("GIF89a", 6))
+        return ImageFormat::Unknown;
+    int w = 0, h = 0, channels = 0;
+    if (size <= size_t(INT_MAX) && stbi_info_from_memory(data, int(size), &w, &h, &channels)) {
+        // The header scan gives a top-down BMP's height as negative.
+        width = uint64_t(w < 0 ? -int64_t(w) : w);
+        height = uint64_t(h < 0 ? -int64_t(h) : h);
+    }
+    return bmp ? ImageFormat::Bmp : ImageFormat::Gif;
+}
+
+bool DecodeBmpOrGif(const unsigned char* data, size_t size, PixelImage& image, std::string& failure)
 {
     image = PixelImage{};
-    if (bytes.size() > size_t(INT_MAX)) {
+    if (size > size_t(INT_MAX)) {
         failure = "file too large";
         return false;
     }
-    const int length = int(bytes.size());
+    const int length = int(size);
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
-        uint64_t claimedWidth = 0, claimedHeight = 0;
-        if (PngHeaderSize(bytes, claimedWidth, claimedHeight) &&
-            claimedWidth * claimedHeight > kMaxImagePixels)
-            failure = TooManyPixels();
-        else
-            failure = StbReason();
+    if (!stbi_info_from_memory(data, length, &width, &height, &channels)) {
+        failure = StbReason();
         return false;
     }
     // The header scan gives a top-down BMP's height as negative.
@@ -129,14 +161,13 @@ bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std
         return false;
     }
     if (w * h > kMaxImagePixels) {
-        failure = TooManyPixels();
+        failure = TooManyPixelsReason();
         return false;
     }
-    // No buffer of a true decode exceeds 16-bit RGBA pixels plus a filter byte per row.
+    // No buffer of a true decode exceeds 16-bit RGBA pixels plus a byte per row.
     SetDecodeAllocationLimit(size_t(8 * w * h + h + (1 << 20)));
     std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
-        stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4),
-        stbi_image_free);
+        stbi_load_from_memory(data, length, &width, &height, &channels, 4), stbi_image_free);
     SetDecodeAllocationLimit(SIZE_MAX);
     if (!rgba) {
         failure = StbReason();
@@ -146,44 +177,29 @@ bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std
         failure = "out of memory";
         return false;
     }
-    const stbi_uc* p = rgba.get();
-    for (uint32_t& word : image.pixels) {
-        word = uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
-        p += 4;
-    }
+    RgbaToArgb(rgba.get(), image.pixels.size(), image.pixels.data());
     return true;
 }
 
-static void AppendToVector(void* context, void* data, int size)
+bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure,
+                 DecodeWatch* watch)
 {
-    auto* out = static_cast<std::vector<unsigned char>*>(context);
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-}
-
-bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png)
-{
-    png.clear();
-    if (image.width == 0 || image.height == 0 ||
-        uint64_t(image.width) * image.height > kMaxImagePixels)
-        return false;
-    // Each word becomes the bytes r, g, b, a at its own place, whatever the byte order.
-    auto* bytes = reinterpret_cast<unsigned char*>(image.pixels.data());
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
-        const uint32_t argb = image.pixels[i];
-        bytes[i * 4 + 0] = static_cast<unsigned char>(argb >> 16);
-        bytes[i * 4 + 1] = static_cast<unsigned char>(argb >> 8);
-        bytes[i * 4 + 2] = static_cast<unsigned char>(argb);
-        bytes[i * 4 + 3] = static_cast<unsigned char>(argb >> 24);
-    }
-    // Every row through the Paeth filter rather than the encoder trying all five on each:
-    // on the benchmark's 12-megapixel result about a tenth less time and a smaller file.
-    stbi_write_force_png_filter = 4;
-    try {
-        return stbi_write_png_to_func(AppendToVector, &png, int(image.width), int(image.height), 4,
-                                      bytes, int(image.width) * 4) != 0;
-    } catch (const std::bad_alloc&) {
-        png.clear();
+    image = PixelImage{};
+    uint64_t width = 0, height = 0;
+    const ImageFormat format = SniffImage(bytes.data(), bytes.size(), width, height);
+    // Refused from the header's claim alone, before a decoder works out sizes from it (the
+    // PNG decoder's own check of a 2^31 x 2^31 header reports an overflow instead).
+    if (width * height > kMaxImagePixels) {
+        failure = TooManyPixelsReason();
         return false;
     }
+    switch (format) {
+    case ImageFormat::Png: return DecodePng(bytes.data(), bytes.size(), image, failure, watch);
+    case ImageFormat::Jpeg: return DecodeJpeg(bytes.data(), bytes.size(), image, failure);
+    case ImageFormat::Bmp:
+    case ImageFormat::Gif: return DecodeBmpOrGif(bytes.data(), bytes.size(), image, failure);
+    case ImageFormat::Unknown: break;
+    }
+    failure = bytes.empty() ? "empty file" : "not a PNG, JPEG, BMP or GIF file";
+    return false;
 }

@@ -13,6 +13,8 @@
 
 #include "warp/pixel_buffer.h"
 
+class DecodeWatch;  // scene/image_codecs.h
+
 // Largest image, source or result, that the tool holds: 2^27 pixels, 512 MiB of ARGB words.
 inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 27;
 
@@ -30,8 +32,14 @@ bool WriteFileThrough(const std::filesystem::path& path,
 
 // PNG, BMP, JPEG or GIF (first frame) as ARGB words, alpha<<24 | r<<16 | g<<8 | b, without
 // colour management; false with stb's reason when the bytes do not decode.
-bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure);
+// A PNG without interlacing tells `watch` of its rows as they are decoded.
+bool DecodeImage(const std::vector<unsigned char>& bytes, PixelImage& image, std::string& failure,
+                 DecodeWatch* watch = nullptr);
 
 // The image as an 8-bit RGBA PNG. The pixels are turned into RGBA bytes in place, so the
 // image is spent afterwards. False when the encoder runs out of memory.
-bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png);
+// `begun`, if given, holds the first part of the stream as far as a caller has compressed it
+// (PngFirstPart); the encoder finishes it.
+class PngFirstPart;
+bool EncodePngConsuming(PixelImage& image, std::vector<unsigned char>& png,
+                        PngFirstPart* begun = nullptr);

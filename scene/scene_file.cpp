@@ -1,6 +1,7 @@
 // Reading, replaying, describing and writing scenes. Nothing here edits curves itself: every
 // change goes through the operations the result pane's window procedure calls.
 #include "scene/scene_file.h"
+#include "scene/image_codecs.h"
 
 #include <charconv>
 #include <cstdint>
@@ -380,12 +381,16 @@ std::filesystem::path SceneImagePath(const std::filesystem::path& sceneFolder,
     return path.is_relative() ? sceneFolder / path : path;
 }
 
-PixelImage LoadSceneImage(const std::filesystem::path& path, const char* key, std::string& warning)
+PixelImage LoadSceneImage(const std::filesystem::path& path, const char* key, std::string& warning,
+                          DecodeWatch* watch)
 {
     PixelImage image;
     std::vector<unsigned char> bytes;
     std::string failure = "cannot be read";
-    if (ReadWholeFile(path, bytes) && DecodeImage(bytes, image, failure))
+    const bool decoded = ReadWholeFile(path, bytes) && DecodeImage(bytes, image, failure, watch);
+    if (watch)
+        watch->End();
+    if (decoded)
         return image;
     warning = std::string(key) + " \"" + Utf8FromPath(path) + "\" does not decode (" + failure +
               "); it draws nothing";

@@ -15,6 +15,8 @@
 #include "mesh/node_grid.h"
 #include "warp/pixel_buffer.h"
 
+class DecodeWatch;  // scene/image_codecs.h
+
 enum class SceneActionKind { Family, Stroke, RightDrag, Refine, Clear };
 
 struct SceneAction {
@@ -45,7 +47,9 @@ std::filesystem::path SceneImagePath(const std::filesystem::path& sceneFolder,
 
 // An image a scene names, decoded as the warp reads it. Missing or undecodable, it is an empty
 // image that draws nothing, and `warning` says so in vorlin-render's words; `key` names it.
-PixelImage LoadSceneImage(const std::filesystem::path& path, const char* key, std::string& warning);
+// `watch`, if given, follows the decode (DecodeImage) and is ended when it returns.
+PixelImage LoadSceneImage(const std::filesystem::path& path, const char* key, std::string& warning,
+                          DecodeWatch* watch = nullptr);
 
 // Loads the curves, takes the grid or computes it once (no sort) and applies the actions as
 // the result pane's mouse and keys would. A refinement the memory refused leaves a warning.

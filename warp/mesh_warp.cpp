@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -140,4 +141,56 @@ PixelImage RenderResultPixels(MeshEditState& e, const PixelImage& source)
     // with nothing marked no warp is made, as in the pane
     RenderEditorWarp(source.Lock(), pixels.Lock(), e, 0);
     return pixels;
+}
+
+void RenderEditorWarpRows(const PixelBuffer& source, const PixelBuffer& target,
+                          const MeshEditState& e, uint32_t rowBegin, uint32_t rowEnd)
+{
+    const NodeGrid& grid = e.nodeGrid;
+    const size_t columnCount = e.columnCurves.size(), rowCount = e.rowCurves.size();
+    if (e.sourceSelection.width < 0 || rowCount < 2 || columnCount < 2 || grid.size() != rowCount)
+        return;
+    for (const NodeRow& row : grid) {
+        if (row.size() != columnCount)
+            return;
+    }
+    if (!IsUsableBuffer(source) || !IsUsableBuffer(target))
+        return;
+    const MeshRender m{
+        source, target, grid, columnCount, rowCount, e.sourceSelection, ActiveWarpKernel()};
+    RenderBand(m, rowBegin, std::min(rowEnd, target.height));
+}
+
+uint32_t EditorWarpSourceRows(const MeshEditState& e, uint32_t sourceHeight, uint32_t rowBegin,
+                              uint32_t rowEnd)
+{
+    const NodeGrid& grid = e.nodeGrid;
+    const size_t columnCount = e.columnCurves.size(), rowCount = e.rowCurves.size();
+    if (e.sourceSelection.width < 0 || rowCount < 2 || columnCount < 2 || grid.size() != rowCount)
+        return 0;  // nothing is drawn
+    double needed = 0.0;
+    for (size_t i = 1; i < rowCount; ++i) {
+        for (size_t l = 1; l < columnCount; ++l) {
+            if (grid[i - 1].size() != columnCount || grid[i].size() != columnCount)
+                return 0;
+            const QuadWarpJob job = CellJob(grid, i, l, columnCount, rowCount, e.sourceSelection);
+            const double ys[4] = {job.topLeft.y, job.topRight.y, job.bottomLeft.y,
+                                  job.bottomRight.y};
+            if (!std::isfinite(ys[0] + ys[1] + ys[2] + ys[3]))
+                return sourceHeight;
+            const double top = std::min(std::min(ys[0], ys[1]), std::min(ys[2], ys[3]));
+            const double bottom = std::max(std::max(ys[0], ys[1]), std::max(ys[2], ys[3]));
+            // The cell writes target rows int(top) to int(bottom) at most; a row to spare.
+            if (!(bottom + 1.0 >= double(rowBegin) && top - 1.0 < double(rowEnd)))
+                continue;
+            const double lowest = std::max(job.sourceTop, job.sourceBottom);
+            const double span = std::fabs(job.sourceBottom - job.sourceTop);
+            if (!std::isfinite(lowest) || !std::isfinite(span))
+                return sourceHeight;
+            // The patch test lets the source row pass the rectangle by a hair; the bilinear
+            // sample reads the row below the one it falls in.
+            needed = std::max(needed, std::floor(lowest + span * 1e-6 + 1e-6) + 2.0);
+        }
+    }
+    return needed >= double(sourceHeight) ? sourceHeight : uint32_t(std::max(needed, 0.0));
 }

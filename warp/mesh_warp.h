@@ -27,3 +27,15 @@ void RenderEditorWarp(const PixelBuffer& source, const PixelBuffer& target, cons
 // (canvas measured first, nothing warped while nothing is marked); empty when the canvas is
 // too large for a bitmap or its memory cannot be had.
 PixelImage RenderResultPixels(MeshEditState& state, const PixelImage& source);
+
+// The same over target rows [rowBegin, rowEnd) only, on the calling thread: those rows get the
+// pixels a render of the whole target gives them.
+void RenderEditorWarpRows(const PixelBuffer& source, const PixelBuffer& target,
+                          const MeshEditState& e, uint32_t rowBegin, uint32_t rowEnd);
+
+// How many rows from the top of a source of `sourceHeight` rows RenderEditorWarpRows may read
+// for target rows [rowBegin, rowEnd): every cell that may write there reads within its source
+// rectangle, and the row below it for the bilinear neighbours. `sourceHeight` when it cannot
+// be told (a coordinate that is not finite).
+uint32_t EditorWarpSourceRows(const MeshEditState& e, uint32_t sourceHeight, uint32_t rowBegin,
+                              uint32_t rowEnd);

@@ -3,8 +3,27 @@
 #include "warp/pixel_buffer.h"
 
 #include <climits>
+#include <cstdint>
 #include <new>
 #include <stdexcept>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+void AdviseHugePages(void* block, size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t kHugePage = uintptr_t(1) << 21;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHugePage - 1);
+    if (block && end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
 
 bool PixelImage::Allocate(uint32_t w, uint32_t h, uint32_t fill)
 {
@@ -15,6 +34,8 @@ bool PixelImage::Allocate(uint32_t w, uint32_t h, uint32_t fill)
     bool allocated = uint64_t(w) * 4 <= uint64_t(INT32_MAX) && words <= fresh.max_size();
     if (allocated) {
         try {
+            fresh.reserve(static_cast<size_t>(words));
+            AdviseHugePages(fresh.data(), fresh.capacity() * sizeof(uint32_t));
             fresh.assign(static_cast<size_t>(words), fill);
         } catch (const std::bad_alloc&) {
             allocated = false;

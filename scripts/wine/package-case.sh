@@ -11,7 +11,8 @@ dir=$(ls -d "$results"/package/vorlin-*-win64 2>/dev/null | head -n1)
 [ -n "$dir" ] || { echo "FAILED: no vorlin-*-win64 folder in the unpacked download"; exit 1; }
 for f in vorlin.exe vorlin-render.exe README.txt licences/mingw-w64-runtime.txt \
          licences/gcc-runtime-libraries.txt licences/GPL-3.txt licences/stb.txt \
-         licences/nlohmann-json.txt; do
+         licences/nlohmann-json.txt licences/zlib.txt licences/libspng.txt licences/libdeflate.txt \
+         licences/libjpeg-turbo.txt; do
     [ -s "$dir/$f" ] || note "the download lacks $f"
 done
 winpath() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }

@@ -1,5 +1,6 @@
 // Compares a rendered PNG with an expected one pixel by pixel (both decoded to RGBA by
-// stb_image), or a grid JSON with an expected one as parsed values.
+// stb_image, a decoder apart from the renderer's own), or a grid JSON with an expected one as
+// parsed values.
 // Usage: compare_outputs png ACTUAL EXPECTED | compare_outputs json ACTUAL EXPECTED
 #include <cstdio>
 #include <fstream>
@@ -9,7 +10,15 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+// stb's PNG decoder compiled here; its warnings are not this file's.
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wall"
+#pragma GCC diagnostic ignored "-Wextra"
 #include <stb/stb_image.h>
+#pragma GCC diagnostic pop
 
 namespace {
 
