@@ -176,17 +176,3 @@ void CopyRect(const uint32_t* from, uint32_t fromStride, uint32_t* to, uint32_t 
         std::memcpy(to + size_t(y) * toStride + size_t(r.left),
                     from + size_t(y) * fromStride + size_t(r.left), words * 4);
 }
-
-void StampDot(uint32_t* words, uint32_t width, uint32_t height, PixelRect clip,
-              const DotStamp& stamp, Point centre)
-{
-    const PixelRect inside =
-        Intersect(clip, PixelRect{0, 0, int32_t(std::min<uint32_t>(width, INT32_MAX)),
-                                  int32_t(std::min<uint32_t>(height, INT32_MAX))});
-    for (const DotStamp::Spot& s : stamp.spots) {
-        const int64_t x = int64_t(centre.x) + s.dx;
-        const int64_t y = int64_t(centre.y) + s.dy;
-        if (x >= inside.left && x < inside.right && y >= inside.top && y < inside.bottom)
-            words[size_t(y) * width + size_t(x)] = s.value;
-    }
-}

@@ -56,20 +56,6 @@ MeshChange CompareMeshes(const CurveSet& oldColumns, const CurveSet& oldRows,
 void CopyRect(const uint32_t* from, uint32_t fromStride, uint32_t* to, uint32_t toStride,
               PixelRect r);
 
-// A small opaque shape of one colour (a curve point, a node) as the imaging library draws it
-// around a centre, learnt once and then written straight into the pixels.
-struct DotStamp {
-    struct Spot {
-        int32_t dx = 0;
-        int32_t dy = 0;
-        uint32_t value = 0;
-    };
-    std::vector<Spot> spots;
-};
-// The stamp centred on `centre`, written into the width x height packed words within `clip`.
-void StampDot(uint32_t* words, uint32_t width, uint32_t height, PixelRect clip,
-              const DotStamp& stamp, Point centre);
-
 // The mesh as the overlaid layer shows it: what its next paint compares with.
 struct DrawnMesh {
     CurveSet columns;

@@ -51,10 +51,6 @@ void DrawOutlinedText(Gdiplus::Graphics& graphics, const Gdiplus::Font* font, co
 // Pixels that an outlined text drawn at (x, y) can reach, at the density of `graphics`.
 PixelRect OutlinedTextReach(Gdiplus::Graphics& graphics, const Gdiplus::Font* font,
                             const wchar_t* text, int32_t x, int32_t y);
-// The dots' stamps learnt from what FillEllipse draws for a 3 x 3 dot of `color`; false
-// when what it draws depends on the background or on where it is drawn, and the dots are
-// then filled one by one.
-bool ProbeDotStamp(uint32_t color, DotStamp& stamp);
 // Gives an offscreen bitmap the density of the display `window` is on, so that text sized in
 // points comes out as large as points are there; sizes in pixels stay pixels.
 void MatchWindowDpi(Gdiplus::Bitmap& offscreen, HWND window);

@@ -20,78 +20,12 @@ static void FillDot(Gdiplus::Graphics& graphics, const Gdiplus::Brush& brush, in
     graphics.FillEllipse(&brush, DotCorner(x), DotCorner(y), 3, 3);
 }
 
-// Where two probes of the dot, over backgrounds that differ in every byte and at places
-// that differ in both parities, agree on every pixel they change, the dot is an opaque shape
-// that the stamp reproduces anywhere.
-bool ProbeDotStamp(uint32_t color, DotStamp& stamp)
-{
-    constexpr int32_t kSide = 16;
-    const Point centres[2] = {{4, 4}, {11, 9}};
-    const uint32_t backgrounds[2] = {0x00000000u, 0xFF5A3C1Eu};
-    std::vector<uint32_t> probes[2];
-    for (int b = 0; b < 2; ++b) {
-        probes[b].assign(size_t(kSide) * kSide, backgrounds[b]);
-        Gdiplus::Bitmap bitmap = BitmapOverWords(probes[b].data(), kSide, kSide);
-        if (bitmap.GetLastStatus() != Gdiplus::Ok)
-            return false;
-        Gdiplus::Graphics graphics(&bitmap);
-        Gdiplus::SolidBrush brush{Gdiplus::Color(color)};
-        for (const Point& c : centres)
-            if (graphics.FillEllipse(&brush, DotCorner(c.x), DotCorner(c.y), 3, 3) != Gdiplus::Ok)
-                return false;
-    }
-    DotStamp shapes[2];
-    for (int32_t y = 0; y < kSide; ++y) {
-        for (int32_t x = 0; x < kSide; ++x) {
-            const uint32_t a = probes[0][size_t(y) * kSide + x];
-            const uint32_t b = probes[1][size_t(y) * kSide + x];
-            if (a == backgrounds[0] && b == backgrounds[1])
-                continue;  // untouched
-            if (a != b)
-                return false;  // blended with what was there
-            const int k = x < 8 ? 0 : 1;
-            shapes[k].spots.push_back(DotStamp::Spot{x - centres[k].x, y - centres[k].y, a});
-        }
-    }
-    if (shapes[0].spots.empty() || shapes[0].spots.size() != shapes[1].spots.size())
-        return false;
-    for (size_t i = 0; i < shapes[0].spots.size(); ++i) {
-        const DotStamp::Spot& p = shapes[0].spots[i];
-        const DotStamp::Spot& q = shapes[1].spots[i];
-        if (p.dx != q.dx || p.dy != q.dy || p.value != q.value || p.dx < -3 || p.dx > 3 ||
-            p.dy < -3 || p.dy > 3)
-            return false;
-    }
-    stamp = std::move(shapes[0]);
-    return true;
-}
-
 namespace {
 
 constexpr uint32_t kColumnColor = 0xFF00FF00;
 constexpr uint32_t kRowColor = 0xFF0000FF;
 constexpr uint32_t kNodeColor = 0xFFFFFFFF;
 constexpr uint32_t kPointColor = 0xFFFF0000;
-
-// The stamps of the nodes and the points, probed once; a colour whose probe failed is
-// filled with the library's ellipse instead.
-struct DotStamps {
-    bool node = false;
-    bool point = false;
-    DotStamp nodeStamp;
-    DotStamp pointStamp;
-};
-
-const DotStamps& Stamps()
-{
-    static const DotStamps stamps = [] {
-        DotStamps s;
-        s.node = ProbeDotStamp(kNodeColor, s.nodeStamp);
-        s.point = ProbeDotStamp(kPointColor, s.pointStamp);
-        return s;
-    }();
-    return stamps;
-}
 
 // Packed 32-bit pixels the overlays are drawn on.
 struct Canvas {
@@ -136,53 +70,29 @@ void DrawFamilyLines(Gdiplus::Graphics& graphics, const Gdiplus::Font* font, con
     }
 }
 
-// The nodes, then the points, of columns before rows: stamped straight into the pixels,
-// or filled one by one where the stamp could not be learnt.
-void DrawDots(const Canvas& canvas, const MeshEditState& e, bool nodes, PixelRect clip)
+// The nodes, then the points, of columns before rows, each colour with one brush; only
+// the dots that reach into `clip`.
+void DrawDots(Gdiplus::Graphics& graphics, const MeshEditState& e, bool nodes, PixelRect clip)
 {
-    const DotStamps& stamps = Stamps();
     const PixelRect around{
-        SaturateToInt32(int64_t(clip.left) - 3), SaturateToInt32(int64_t(clip.top) - 3),
-        SaturateToInt32(int64_t(clip.right) + 3), SaturateToInt32(int64_t(clip.bottom) + 3)};
-    auto isNear = [&](int32_t x, int32_t y) {
-        return x >= around.left && x < around.right && y >= around.top && y < around.bottom;
+        SaturateToInt32(int64_t(clip.left) - 2), SaturateToInt32(int64_t(clip.top) - 2),
+        SaturateToInt32(int64_t(clip.right) + 2), SaturateToInt32(int64_t(clip.bottom) + 2)};
+    auto dots = [&](const Gdiplus::Brush& brush, int32_t x, int32_t y) {
+        if (x >= around.left && x < around.right && y >= around.top && y < around.bottom)
+            FillDot(graphics, brush, x, y);
     };
-    std::unique_ptr<Gdiplus::Bitmap> bitmap;
-    std::unique_ptr<Gdiplus::Graphics> graphics;
-    auto fill = [&](uint32_t color, int32_t x, int32_t y) {
-        if (!graphics) {
-            bitmap.reset(new Gdiplus::Bitmap(INT(canvas.width), INT(canvas.height),
-                                             INT(canvas.width * 4), PixelFormat32bppARGB,
-                                             reinterpret_cast<BYTE*>(canvas.words)));
-            if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok)
-                return;
-            MatchDpi(*bitmap, canvas.dpi);
-            graphics.reset(new Gdiplus::Graphics(bitmap.get()));
-            if (!graphics)
-                return;
-            graphics->SetClip(
-                Gdiplus::Rect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top));
-        }
-        Gdiplus::SolidBrush brush{Gdiplus::Color(color)};
-        FillDot(*graphics, brush, x, y);
-    };
-    auto dot = [&](bool stamped, const DotStamp& stamp, uint32_t color, Point p) {
-        if (!isNear(p.x, p.y))
-            return;
-        if (stamped)
-            StampDot(canvas.words, canvas.width, canvas.height, clip, stamp, p);
-        else
-            fill(color, p.x, p.y);
-    };
-    if (nodes)
+    if (nodes) {
+        Gdiplus::SolidBrush white{Gdiplus::Color(kNodeColor)};
         for (const NodeRow& row : e.nodeGrid)
             for (const MeshNode& node : row)
-                dot(stamps.node, stamps.nodeStamp, kNodeColor, Point{node.x, node.y});
+                dots(white, node.x, node.y);
+    }
     // the red points lie over the white nodes
+    Gdiplus::SolidBrush red{Gdiplus::Color(kPointColor)};
     for (const CurveSet* set : {&e.columnCurves, &e.rowCurves})
         for (const Curve& curve : *set)
             for (const Point& p : curve)
-                dot(stamps.point, stamps.pointStamp, kPointColor, p);
+                dots(red, p.x, p.y);
 }
 
 // Every overlay of the mesh within `clip`, in the order the pane shows them: the column
@@ -212,8 +122,8 @@ bool DrawOverlays(const Canvas& canvas, const MeshEditState& e, PixelRect clip, 
         DrawFamilyLines(graphics, font.get(), e.rowCurves, kRowColor, plan.rowLabels,
                         plan.rowPenWidth, clip, drawn ? &drawn->rowLabels : nullptr,
                         known.rowLabels);
-    }  // the library has written its pixels before the stamps go over them
-    DrawDots(canvas, e, plan.nodes, clip);
+        DrawDots(graphics, e, plan.nodes, clip);
+    }
     return true;
 }
 
