@@ -1,6 +1,6 @@
-// The clipboard: a bitmap (or a "PNG") pasted as SourceImage, and the warp result copied as
-// a CF_DIB with a "PNG" promised beside it, kept by MainWindow, the copy's owner, until a
-// program asks for it or the clipboard lets it go. The exported image is the warp alone at
+// The clipboard: a bitmap (or a "PNG") pasted as SourceImage, and the warp result copied:
+// rendered once and promised as a CF_DIB and a "PNG", its pixels kept by MainWindow, the
+// copy's owner, until a program asks for a format or the clipboard lets them go. The exported image is the warp alone at
 // one pixel per canvas pixel, independent of the backdrop, the overlays and resultZoom.
 #include "app/clipboard_win.h"
 
@@ -99,24 +99,31 @@ PixelImage CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage&
     PixelImage pixels = RenderResultPixels(e, source);
     if (pixels.pixels.empty())
         return {};  // the clipboard is not touched
-    HGLOBAL block = MakeDibBlock(pixels);
-    if (!block)
-        return {};
-    ScopedClipboard clipboard(owner);
-    EmptyClipboard();
-    // From a successful SetClipboardData on the clipboard owns the block; a refused block
-    // has no owner and is freed here.
-    if (!SetClipboardData(CF_DIB, block))
-        GlobalFree(block);
-    // The PNG, transparency kept, is only promised: it is encoded when a program asks. A
-    // promise gives no handle back, so whether it stands is asked of the clipboard.
     const UINT png = PngClipboardFormat();
-    if (!png)
+    // Another program holding the clipboard keeps it as it was.
+    ScopedClipboard clipboard(owner);
+    if (!clipboard.IsOpen() || !png || !EmptyClipboard())
         return {};
+    // Both formats are only promised: each is laid out from the kept pixels when a program
+    // asks for it, or before MainWindow goes. A promise gives no handle back, so whether the
+    // promises stand is asked of the clipboard.
+    SetClipboardData(CF_DIB, nullptr);
     SetClipboardData(png, nullptr);
-    if (GetClipboardOwner() != owner || !IsClipboardFormatAvailable(png))
+    if (GetClipboardOwner() != owner || !IsClipboardFormatAvailable(CF_DIB) ||
+        !IsClipboardFormatAvailable(png))
         return {};
     return pixels;
+}
+
+void PutDibOnClipboard(const PixelImage& pixels)
+{
+    if (pixels.pixels.empty())
+        return;
+    HGLOBAL block = MakeDibBlock(pixels);
+    // From a successful SetClipboardData on the clipboard owns the block; a refused block
+    // has no owner and is freed here.
+    if (block && !SetClipboardData(CF_DIB, block))
+        GlobalFree(block);
 }
 
 void PutPngOnClipboard(const PixelImage& pixels)
@@ -171,8 +178,8 @@ void PasteSource(HWND main)
     Repaint(e.resultPane);
 }
 
-// The copy's pixels are kept while the clipboard promises them as "PNG"; a copy that
-// promised nothing leaves the last promise standing.
+// The copy's pixels are kept while the clipboard promises them; a copy that promised
+// nothing leaves the last promises standing.
 void CopyResult(HWND main)
 {
     EditorState& e = gEditor;
@@ -184,7 +191,9 @@ void CopyResult(HWND main)
 
 void OnMainRenderFormat(UINT format)
 {
-    if (format == PngClipboardFormat())
+    if (format == CF_DIB)
+        PutDibOnClipboard(gEditor.clipboardPixels);
+    else if (format == PngClipboardFormat())
         PutPngOnClipboard(gEditor.clipboardPixels);
 }
 
@@ -192,8 +201,10 @@ void OnMainRenderFormat(UINT format)
 void OnMainRenderAllFormats(HWND main)
 {
     ScopedClipboard clipboard(main);
-    if (clipboard.IsOpen() && GetClipboardOwner() == main)
-        PutPngOnClipboard(gEditor.clipboardPixels);
+    if (!clipboard.IsOpen() || GetClipboardOwner() != main)
+        return;
+    PutDibOnClipboard(gEditor.clipboardPixels);
+    PutPngOnClipboard(gEditor.clipboardPixels);
 }
 
 void OnMainDestroyClipboard() { gEditor.clipboardPixels = PixelImage{}; }
