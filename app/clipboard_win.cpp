@@ -38,16 +38,56 @@ static PastedImage DecodePngBlock(HGLOBAL block)
     return pasted;
 }
 
+// Of the bitmap formats, the one the clipboard lists first: the formats a program placed
+// come before the ones the system makes from them. 0 when it lists none.
+static UINT FirstBitmapFormat()
+{
+    for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format))
+        if (format == CF_DIBV5 || format == CF_DIB || format == CF_BITMAP)
+            return format;
+    return 0;
+}
+
+// A packed bitmap block read straight into the warp's pixels, which a 32-bit RGB image then
+// draws from: the pixels and the image the system's bitmap of the same block gives. No image
+// for a form that the reading leaves to the system.
+static PastedImage ReadDibGlobal(HGLOBAL block)
+{
+    const auto* bytes = static_cast<const uint8_t*>(GlobalLock(block));
+    if (!bytes)
+        return {};
+    PastedImage pasted;
+    const bool read = ReadDibBlock(bytes, GlobalSize(block), pasted.pixels);
+    GlobalUnlock(block);
+    if (!read)
+        return {};
+    pasted.image = ImageOverPixels(pasted.pixels, PixelFormat32bppRGB);
+    return pasted.image ? std::move(pasted) : PastedImage{};
+}
+
 PastedImage PasteImageFromClipboard(HWND owner)
 {
     const UINT png = PngClipboardFormat();
-    const bool bitmapOffered = IsClipboardFormatAvailable(CF_BITMAP);
+    const bool bitmapOffered = IsClipboardFormatAvailable(CF_BITMAP) ||
+                               IsClipboardFormatAvailable(CF_DIB) ||
+                               IsClipboardFormatAvailable(CF_DIBV5);
     if (!bitmapOffered && !(png && IsClipboardFormatAvailable(png)))
         return {};  // the clipboard is not even opened
     ScopedClipboard clipboard(owner);
     if (!bitmapOffered) {
         auto block = static_cast<HGLOBAL>(GetClipboardData(png));
         return block ? DecodePngBlock(block) : PastedImage{};
+    }
+    // A block as another program placed it is read as it is, skipping the system's
+    // conversion into a device-dependent bitmap and the read back of that; a form it does
+    // not read takes the bitmap's way, as does a bitmap placed as such.
+    const UINT format = FirstBitmapFormat();
+    if (format == CF_DIBV5 || format == CF_DIB) {
+        if (auto block = static_cast<HGLOBAL>(GetClipboardData(format))) {
+            PastedImage pasted = ReadDibGlobal(block);
+            if (pasted.image)
+                return pasted;
+        }
     }
     // the handle stays the clipboard's: its pixels are copied and it is not deleted
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));

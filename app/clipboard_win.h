@@ -24,8 +24,9 @@ struct PastedImage {
     std::unique_ptr<Gdiplus::Bitmap> image;  // null: nothing is to change
     PixelImage pixels;
 };
-// The clipboard's image, opened for `owner`: its bitmap, or when it holds none, its "PNG".
-// No image when it holds neither or the one there does not convert.
+// The clipboard's image, opened for `owner`: the first bitmap format it lists (a packed
+// bitmap block read as it is where its form allows, else the bitmap), or when it holds
+// none, its "PNG". No image when it holds neither or the one there does not convert.
 PastedImage PasteImageFromClipboard(HWND owner);
 
 // Renders the warp of `state` from `source` on a new canvas and promises it on the
