@@ -99,11 +99,13 @@ void DrawDots(Gdiplus::Graphics& graphics, const MeshEditState& e, bool nodes, P
 // curves with their labels, the row curves with theirs, the nodes, the points. With `drawn`
 // given, every label is drawn and where each reaches is recorded there; else only what
 // reaches into `clip` is drawn, with the labels' reach taken from `known`. Nothing outside
-// `clip` changes.
+// `clip` changes. `whole` tells whether every call succeeded (no font, or memory that ran
+// out inside the library, leaves something out, which must not be kept).
 bool DrawOverlays(const Canvas& canvas, const MeshEditState& e, PixelRect clip, DrawnMesh* drawn,
-                  const DrawnMesh& known)
+                  const DrawnMesh& known, bool& whole)
 {
     const OverlayPlan plan = PlanOverlays(e.columnCurves.size(), e.rowCurves.size());
+    whole = true;
     if (!plan.curves)
         return true;
     {
@@ -123,6 +125,8 @@ bool DrawOverlays(const Canvas& canvas, const MeshEditState& e, PixelRect clip, 
                         plan.rowPenWidth, clip, drawn ? &drawn->rowLabels : nullptr,
                         known.rowLabels);
         DrawDots(graphics, e, plan.nodes, clip);
+        whole = graphics.GetLastStatus() == Gdiplus::Ok &&
+                (font || !(plan.columnLabels || plan.rowLabels));
     }
     return true;
 }
@@ -213,14 +217,16 @@ static bool UpdateOverlaid(ResultLayers& layers, const KeptLayer& base, uint64_t
     const Canvas canvas{overlaid.image.pixels.data(), overlaid.image.width, overlaid.image.height,
                         dpi};
     DrawnMesh& drawn = layers.drawn;
-    if (!DrawOverlays(canvas, e, changed, all ? &drawn : nullptr, drawn))
+    bool complete = false;
+    if (!DrawOverlays(canvas, e, changed, all ? &drawn : nullptr, drawn, complete))
         return false;
+    // A copy that matches no mesh with overlays has the next paint draw them whole again.
     try {
-        drawn.columns = e.columnCurves;
-        drawn.rows = e.rowCurves;
-        drawn.nodes = e.nodeGrid;
+        drawn.columns = complete ? e.columnCurves : CurveSet{};
+        drawn.rows = complete ? e.rowCurves : CurveSet{};
+        drawn.nodes = complete ? e.nodeGrid : NodeGrid{};
     } catch (const std::bad_alloc&) {
-        drawn = DrawnMesh{};  // matches no mesh with overlays: the next paint draws them whole
+        drawn = DrawnMesh{};
     }
     overlaid.version = baseKey;
     overlaid.composed = true;
@@ -270,8 +276,10 @@ static bool UpdateFrame(ResultLayers& layers, uint32_t width, uint32_t height, f
         }
         if (!redo.Empty())
             DrawOutlinedText(graphics, font.get(), label.c_str(), 10, 10);
+        // a label left out is drawn again by the next paint
+        key.valid = font && graphics.GetLastStatus() == Gdiplus::Ok;
     }
-    key = FrameKey{true, width, height, zoom, layers.overlaidGeneration, key.zoomLabel};
+    key = FrameKey{key.valid, width, height, zoom, layers.overlaidGeneration, key.zoomLabel};
     return true;
 }
 
