@@ -102,6 +102,12 @@ bool ReadDibBlock(const uint8_t* block, size_t size, PixelImage& pixels)
         const uint64_t stored = height > 0 ? rows - 1 - y : y;
         const uint8_t* from = block + offset + stored * stride;
         uint32_t* to = &read.pixels[size_t(y) * read.width];
+        if (bits == 32) {  // the words as they are, made opaque
+            std::memcpy(to, from, size_t(read.width) * 4);
+            for (uint32_t x = 0; x < read.width; ++x)
+                to[x] |= 0xFF000000u;
+            continue;
+        }
         for (uint32_t x = 0; x < read.width; ++x, from += step)
             to[x] = 0xFF000000u | uint32_t(from[2]) << 16 | uint32_t(from[1]) << 8 | from[0];
     }
