@@ -28,7 +28,8 @@ struct SourcePaintInput {
 
 // What ResultPane shows: the backdrop, the warp of the source's marked rectangle through
 // the mesh, and the mesh itself, scaled by the zoom. The mesh's contentVersion tells the
-// painter when what it keeps between paints no longer shows the state.
+// painter when what it composed below the overlays no longer shows the state; the overlays
+// it compares with its own copy of the mesh it drew them for.
 struct ResultPaintInput {
     const MeshEditState& mesh;
     const PixelImage& sourcePixels;

@@ -1,6 +1,6 @@
 // ResultPane painting: backdrop, warp and mesh overlays composed at canvas scale, then
-// drawn into the window scaled by resultZoom. The backdrop and the warp are kept between
-// paints while nothing they show changes.
+// drawn into the window scaled by resultZoom. The backdrop, the warp, the overlays over them
+// and the frame are kept between paints while nothing they show changes.
 #include <memory>
 #include <new>
 #include <string>
