@@ -1,6 +1,6 @@
-// The clipboard: a bitmap (or a "PNG") pasted as SourceImage, and the warp result copied as
-// a CF_DIB with a "PNG" promised beside it, kept by MainWindow, the copy's owner, until a
-// program asks for it or the clipboard lets it go. The exported image is the warp alone at
+// The clipboard: a bitmap (or a "PNG") pasted as SourceImage, and the warp result copied:
+// rendered once and promised as a CF_DIB and a "PNG", its pixels kept by MainWindow, the
+// copy's owner, until a program asks for a format or the clipboard lets them go. The exported image is the warp alone at
 // one pixel per canvas pixel, independent of the backdrop, the overlays and resultZoom.
 #include "app/clipboard_win.h"
 
@@ -38,16 +38,56 @@ static PastedImage DecodePngBlock(HGLOBAL block)
     return pasted;
 }
 
+// Of the bitmap formats, the one the clipboard lists first: the formats a program placed
+// come before the ones the system makes from them. 0 when it lists none.
+static UINT FirstBitmapFormat()
+{
+    for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format))
+        if (format == CF_DIBV5 || format == CF_DIB || format == CF_BITMAP)
+            return format;
+    return 0;
+}
+
+// A packed bitmap block read straight into the warp's pixels, which a 32-bit RGB image then
+// draws from: the pixels and the image the system's bitmap of the same block gives. No image
+// for a form that the reading leaves to the system.
+static PastedImage ReadDibGlobal(HGLOBAL block)
+{
+    const auto* bytes = static_cast<const uint8_t*>(GlobalLock(block));
+    if (!bytes)
+        return {};
+    PastedImage pasted;
+    const bool read = ReadDibBlock(bytes, GlobalSize(block), pasted.pixels);
+    GlobalUnlock(block);
+    if (!read)
+        return {};
+    pasted.image = ImageOverPixels(pasted.pixels, PixelFormat32bppRGB);
+    return pasted.image ? std::move(pasted) : PastedImage{};
+}
+
 PastedImage PasteImageFromClipboard(HWND owner)
 {
     const UINT png = PngClipboardFormat();
-    const bool bitmapOffered = IsClipboardFormatAvailable(CF_BITMAP);
+    const bool bitmapOffered = IsClipboardFormatAvailable(CF_BITMAP) ||
+                               IsClipboardFormatAvailable(CF_DIB) ||
+                               IsClipboardFormatAvailable(CF_DIBV5);
     if (!bitmapOffered && !(png && IsClipboardFormatAvailable(png)))
         return {};  // the clipboard is not even opened
     ScopedClipboard clipboard(owner);
     if (!bitmapOffered) {
         auto block = static_cast<HGLOBAL>(GetClipboardData(png));
         return block ? DecodePngBlock(block) : PastedImage{};
+    }
+    // A block as another program placed it is read as it is, skipping the system's
+    // conversion into a device-dependent bitmap and the read back of that; a form it does
+    // not read takes the bitmap's way, as does a bitmap placed as such.
+    const UINT format = FirstBitmapFormat();
+    if (format == CF_DIBV5 || format == CF_DIB) {
+        if (auto block = static_cast<HGLOBAL>(GetClipboardData(format))) {
+            PastedImage pasted = ReadDibGlobal(block);
+            if (pasted.image)
+                return pasted;
+        }
     }
     // the handle stays the clipboard's: its pixels are copied and it is not deleted
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
@@ -99,24 +139,31 @@ PixelImage CopyResultToClipboard(HWND owner, MeshEditState& e, const PixelImage&
     PixelImage pixels = RenderResultPixels(e, source);
     if (pixels.pixels.empty())
         return {};  // the clipboard is not touched
-    HGLOBAL block = MakeDibBlock(pixels);
-    if (!block)
-        return {};
-    ScopedClipboard clipboard(owner);
-    EmptyClipboard();
-    // From a successful SetClipboardData on the clipboard owns the block; a refused block
-    // has no owner and is freed here.
-    if (!SetClipboardData(CF_DIB, block))
-        GlobalFree(block);
-    // The PNG, transparency kept, is only promised: it is encoded when a program asks. A
-    // promise gives no handle back, so whether it stands is asked of the clipboard.
     const UINT png = PngClipboardFormat();
-    if (!png)
+    // Another program holding the clipboard keeps it as it was.
+    ScopedClipboard clipboard(owner);
+    if (!clipboard.IsOpen() || !png || !EmptyClipboard())
         return {};
+    // Both formats are only promised: each is laid out from the kept pixels when a program
+    // asks for it, or before MainWindow goes. A promise gives no handle back, so whether the
+    // promises stand is asked of the clipboard.
+    SetClipboardData(CF_DIB, nullptr);
     SetClipboardData(png, nullptr);
-    if (GetClipboardOwner() != owner || !IsClipboardFormatAvailable(png))
+    if (GetClipboardOwner() != owner || !IsClipboardFormatAvailable(CF_DIB) ||
+        !IsClipboardFormatAvailable(png))
         return {};
     return pixels;
+}
+
+void PutDibOnClipboard(const PixelImage& pixels)
+{
+    if (pixels.pixels.empty())
+        return;
+    HGLOBAL block = MakeDibBlock(pixels);
+    // From a successful SetClipboardData on the clipboard owns the block; a refused block
+    // has no owner and is freed here.
+    if (block && !SetClipboardData(CF_DIB, block))
+        GlobalFree(block);
 }
 
 void PutPngOnClipboard(const PixelImage& pixels)
@@ -171,8 +218,8 @@ void PasteSource(HWND main)
     Repaint(e.resultPane);
 }
 
-// The copy's pixels are kept while the clipboard promises them as "PNG"; a copy that
-// promised nothing leaves the last promise standing.
+// The copy's pixels are kept while the clipboard promises them; a copy that promised
+// nothing leaves the last promises standing.
 void CopyResult(HWND main)
 {
     EditorState& e = gEditor;
@@ -184,7 +231,9 @@ void CopyResult(HWND main)
 
 void OnMainRenderFormat(UINT format)
 {
-    if (format == PngClipboardFormat())
+    if (format == CF_DIB)
+        PutDibOnClipboard(gEditor.clipboardPixels);
+    else if (format == PngClipboardFormat())
         PutPngOnClipboard(gEditor.clipboardPixels);
 }
 
@@ -192,8 +241,10 @@ void OnMainRenderFormat(UINT format)
 void OnMainRenderAllFormats(HWND main)
 {
     ScopedClipboard clipboard(main);
-    if (clipboard.IsOpen() && GetClipboardOwner() == main)
-        PutPngOnClipboard(gEditor.clipboardPixels);
+    if (!clipboard.IsOpen() || GetClipboardOwner() != main)
+        return;
+    PutDibOnClipboard(gEditor.clipboardPixels);
+    PutPngOnClipboard(gEditor.clipboardPixels);
 }
 
 void OnMainDestroyClipboard() { gEditor.clipboardPixels = PixelImage{}; }

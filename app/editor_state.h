@@ -32,7 +32,7 @@ struct EditorState : MeshEditState {
     std::unique_ptr<Gdiplus::Bitmap> sourceImage;    // none until a drop or a paste
     PixelImage sourcePixels;                         // sourceImage as ARGB, empty when it has none
     std::unique_ptr<Gdiplus::Bitmap> backdropImage;  // none until a drop on ResultPane
-    PixelImage clipboardPixels;  // the last copy, while the clipboard promises it as "PNG"
+    PixelImage clipboardPixels;  // the last copy, while the clipboard promises it
     Point splitterOrigin{0, 0};  // Splitter's corner in MainWindow client pixels at the press
     Point splitterPress{-1, 0};  // the press on the Splitter, in screen pixels
     // Where the Splitter drag's pointer was last seen, in screen pixels: a drag ended without

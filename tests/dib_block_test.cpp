@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -117,6 +118,95 @@ TEST(WriteDibBlock, LaysTheRowsOutBottomUpBehindTheHeader)
         EXPECT_EQ(std::vector<uint8_t>(block.begin() + 44, block.end()), c.rows)
             << c.width << " x " << c.height;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A 2 x 2 block: header fields at their offsets, then rows as given.
+std::vector<uint8_t> Block(uint32_t header, int32_t height, uint16_t bits, uint32_t compression,
+                           const std::vector<uint8_t>& after)
+{
+    std::vector<uint8_t> b(std::max<uint32_t>(header, 40), 0);
+    auto put = [&](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            b[at + k] = uint8_t(v >> (8 * k));
+    };
+    put(0, header);
+    put(4, 2);
+    put(8, uint32_t(height));
+    b[12] = 1;
+    b[14] = uint8_t(bits);
+    put(16, compression);
+    b.insert(b.end(), after.begin(), after.end());
+    return b;
+}
+
+const std::vector<uint8_t> kMasks = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
+// Two 32-bit rows, the stored first one (1, 2, 3, 4) (5, 6, 7, 8), then (9..12) (13..16).
+const std::vector<uint8_t> kRows32 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+// Two 24-bit rows of 6 bytes padded to 8.
+const std::vector<uint8_t> kRows24 = {1, 2,  3,  5,  6,  7,  0xEE, 0xEE,
+                                      9, 10, 11, 13, 14, 15, 0xEE, 0xEE};
+// The stored first row is the bottom one for a positive height; the fourth byte is ignored.
+const std::vector<uint32_t> kBottomUp = {0xFF0B0A09u, 0xFF0F0E0Du, 0xFF030201u, 0xFF070605u};
+const std::vector<uint32_t> kTopDown = {0xFF030201u, 0xFF070605u, 0xFF0B0A09u, 0xFF0F0E0Du};
+
+TEST(ReadDibBlock, ReadsTheFormsADisplayCopiesExactly)
+{
+    std::vector<uint8_t> masked = kMasks;
+    masked.insert(masked.end(), kRows32.begin(), kRows32.end());
+    std::vector<uint8_t> v5tail(124 - 40, 0);
+    std::copy(kMasks.begin(), kMasks.end(), v5tail.begin());  // the masks inside the header
+    std::vector<uint8_t> v5 = Block(40, -2, 32, 3, v5tail);
+    v5[0] = 124;
+    v5.insert(v5.end(), kRows32.begin(), kRows32.end());
+    const struct {
+        std::vector<uint8_t> block;
+        const std::vector<uint32_t>& want;
+    } cases[] = {
+        {Block(40, 2, 32, 0, kRows32), kBottomUp}, {Block(40, -2, 32, 0, kRows32), kTopDown},
+        {Block(40, 2, 24, 0, kRows24), kBottomUp}, {Block(40, -2, 24, 0, kRows24), kTopDown},
+        {Block(40, 2, 32, 3, masked), kBottomUp},  {v5, kTopDown},
+    };
+    for (const auto& c : cases) {
+        PixelImage pixels;
+        ASSERT_TRUE(ReadDibBlock(c.block.data(), c.block.size(), pixels));
+        EXPECT_EQ(pixels.width, 2u);
+        EXPECT_EQ(pixels.height, 2u);
+        EXPECT_EQ(pixels.pixels, c.want);
+    }
+}
+
+TEST(ReadDibBlock, LeavesOtherFormsAndShortBlocksAlone)
+{
+    std::vector<uint8_t> swapped = kMasks;  // red and blue masks exchanged
+    std::swap(swapped[2], swapped[10]);
+    swapped.insert(swapped.end(), kRows32.begin(), kRows32.end());
+    std::vector<uint8_t> paletted = Block(40, 2, 32, 0, kRows32);
+    paletted[32] = 1;  // a colour table of one entry
+    std::vector<uint8_t> tall = Block(40, 2, 32, 0, kRows32);
+    tall[8] = 0, tall[11] = 0x80;  // height INT32_MIN
+    const std::vector<uint8_t> rejected[] = {
+        Block(40, 2, 16, 0, kRows32),    // 16 bits: the system converts those
+        Block(40, 2, 32, 3, swapped),    // masks in another order
+        Block(40, 2, 24, 3, kRows24),    // masks on 24 bits
+        Block(40, 2, 32, 1, kRows32),    // run-length compressed
+        Block(40, 2, 32, 0, {1, 2, 3}),  // shorter than its rows
+        Block(40, 0, 32, 0, {}),         // no rows
+        Block(12, 2, 32, 0, kRows32),    // the old core header
+        paletted,
+        tall,
+    };
+    for (const std::vector<uint8_t>& block : rejected) {
+        PixelImage pixels;
+        pixels.Allocate(1, 1, 0x12345678u);
+        EXPECT_FALSE(ReadDibBlock(block.data(), block.size(), pixels));
+        EXPECT_EQ(pixels.pixels, std::vector<uint32_t>{0x12345678u});  // untouched
+    }
+    PixelImage pixels;
+    EXPECT_FALSE(ReadDibBlock(kRows32.data(), 16, pixels));  // under a header's size
 }
 
 }  // namespace

@@ -60,3 +60,76 @@ TEST(KeptLayers, ACornerOfTheWarpedLayerIsWhatAFreshPaintComposes)
 }
 
 }  // namespace
+
+namespace {
+
+const Curve kStroke = {{10, 10}, {40, 12}, {70, 30}};
+
+struct ChangeCase {
+    const char* what;
+    CurveSet newColumns;
+    MeshChange change;
+    PixelRect changed;  // for a tail: the points from two before the first change, 2 around
+};
+
+// Reach 2 around the columns' points; the rows stay {{0, 50}, {90, 50}} and no nodes.
+const ChangeCase kChanges[] = {
+    {"the same mesh", {kStroke}, MeshChange::None, {}},
+    // (40, 12), (70, 30), (75, 41): x 38..77, y 10..43
+    {"a point appended",
+     {{{10, 10}, {40, 12}, {70, 30}, {75, 41}}},
+     MeshChange::Tail,
+     {38, 10, 78, 44}},
+    // old (10, 10)..(70, 30) and new (10, 10)..(66, 34) from the first point: x 8..72, y 8..36
+    {"the last point replaced", {{{10, 10}, {40, 12}, {66, 34}}}, MeshChange::Tail, {8, 8, 73, 37}},
+    {"the first point moved: its label moves",
+     {{{11, 10}, {40, 12}, {70, 30}}},
+     MeshChange::Other,
+     {}},
+    {"a curve added", {kStroke, {{90, 0}}}, MeshChange::Other, {}},
+    {"the first point gone", {{{40, 12}, {70, 30}}}, MeshChange::Other, {}},
+};
+
+TEST(MeshChanges, AStrokesMoveChangesOnlyTheBoxAroundItsLastSegments)
+{
+    const CurveSet rows = {{{0, 50}, {90, 50}}};
+    for (const ChangeCase& c : kChanges) {
+        PixelRect changed{1, 2, 3, 4};
+        EXPECT_EQ(CompareMeshes({kStroke}, rows, {}, c.newColumns, rows, {}, 2, 7, changed),
+                  c.change)
+            << c.what;
+        if (c.change == MeshChange::Tail) {
+            EXPECT_EQ(changed, c.changed) << c.what;
+        }
+    }
+    // The rows' own reach applies to a row's tail; a change of both families, or of a node,
+    // is no tail.
+    PixelRect changed;
+    EXPECT_EQ(
+        CompareMeshes({kStroke}, rows, {}, {kStroke}, {{{0, 50}, {90, 52}}}, {}, 2, 7, changed),
+        MeshChange::Tail);
+    EXPECT_EQ(changed, (PixelRect{-7, 43, 98, 60}));
+    EXPECT_EQ(CompareMeshes({kStroke}, rows, {}, {{{10, 10}, {41, 12}}}, {{{0, 50}, {90, 52}}}, {},
+                            2, 7, changed),
+              MeshChange::Other);
+    EXPECT_EQ(CompareMeshes({kStroke}, rows, {{MeshNode{0, 0, 3, 3}}}, {kStroke}, rows,
+                            {{MeshNode{0, 0, 3, 4}}}, 2, 7, changed),
+              MeshChange::Other);
+    // Far-out points saturate instead of overflowing.
+    EXPECT_EQ(CurveBounds({{INT32_MAX, INT32_MIN}}, 0, 18),
+              (PixelRect{INT32_MAX - 18, INT32_MIN, INT32_MAX, INT32_MIN + 19}));
+    EXPECT_EQ(LineReach(3.0f), 18);
+    EXPECT_EQ(LineReach(1.0f), 8);
+}
+
+TEST(MeshChanges, ARectangleCopyChangesOnlyTheRectangle)
+{
+    std::vector<uint32_t> from(8 * 4), to(5 * 4, 7);
+    for (uint32_t i = 0; i < from.size(); ++i)
+        from[i] = i;
+    CopyRect(from.data(), 8, to.data(), 5, PixelRect{1, 2, 4, 4});
+    EXPECT_EQ(to, (std::vector<uint32_t>{7, 7,  7,  7,  7, 7, 7,  7,  7,  7,
+                                         7, 17, 18, 19, 7, 7, 25, 26, 27, 7}));
+}
+
+}  // namespace

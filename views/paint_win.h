@@ -10,9 +10,11 @@
 #include <gdiplus.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "mesh/curves.h"
 #include "mesh/editing.h"
+#include "views/paint_layers.h"
 #include "warp/pixel_buffer.h"
 
 // What SourcePane shows: the image (none until a drop or a paste) scaled by the zoom, and
@@ -26,7 +28,8 @@ struct SourcePaintInput {
 
 // What ResultPane shows: the backdrop, the warp of the source's marked rectangle through
 // the mesh, and the mesh itself, scaled by the zoom. The mesh's contentVersion tells the
-// painter when what it keeps between paints no longer shows the state.
+// painter when what it composed below the overlays no longer shows the state; the overlays
+// it compares with its own copy of the mesh it drew them for.
 struct ResultPaintInput {
     const MeshEditState& mesh;
     const PixelImage& sourcePixels;
@@ -40,10 +43,17 @@ void PaintSourcePane(HWND pane, HDC dc, const SourcePaintInput& in);
 void PaintResultPane(HWND pane, HDC dc, const ResultPaintInput& in);
 // The clear colour and the zoom label on the window, for a pane that gets no offscreen.
 void PaintWithoutOffscreen(Gdiplus::Graphics& window, uint32_t clearColor, float zoom);
-void DrawCurves(Gdiplus::Graphics& graphics, const CurveSet& set, uint32_t color, bool labels,
-                float penWidth);
-void DrawCurvePoints(Gdiplus::Graphics& graphics, const CurveSet& set);
 void DrawOutlinedText(Gdiplus::Graphics& graphics, const wchar_t* text, int32_t x, int32_t y);
+// The labels' font ("Arial", else the generic sans serif), or null when neither gives one;
+// a paint that draws many labels makes it once.
+std::unique_ptr<Gdiplus::Font> MakeLabelFont();
+void DrawOutlinedText(Gdiplus::Graphics& graphics, const Gdiplus::Font* font, const wchar_t* text,
+                      int32_t x, int32_t y);
+// Pixels that an outlined text drawn at (x, y) can reach, at the density of `graphics`.
+PixelRect OutlinedTextReach(Gdiplus::Graphics& graphics, const Gdiplus::Font* font,
+                            const wchar_t* text, int32_t x, int32_t y);
 // Gives an offscreen bitmap the density of the display `window` is on, so that text sized in
 // points comes out as large as points are there; sizes in pixels stay pixels.
 void MatchWindowDpi(Gdiplus::Bitmap& offscreen, HWND window);
+float WindowDpi(HWND window);  // 0 when unknown, and the library's own density applies
+void MatchDpi(Gdiplus::Bitmap& offscreen, float dpi);

@@ -1,5 +1,6 @@
 // Sizes, header and contents of the clipboard image block (a packed 32-bit bottom-up
-// bitmap) and the bound on export canvases.
+// bitmap) and the bound on export canvases; and the reading of the blocks other programs
+// put on the clipboard.
 #pragma once
 
 #include <array>
@@ -27,3 +28,11 @@ std::array<uint8_t, kDibHeaderBytes> DibHeader(int32_t width, int32_t height);
 // export holds nothing else: the warp writes opaque pixels only.) `block` holds
 // DibBlockSize(width, height) bytes.
 void WriteDibBlock(const PixelBuffer& image, uint8_t* block);
+
+// A packed device-independent bitmap another program offered (CF_DIB or CF_DIBV5), read
+// into opaque ARGB pixels: the forms a 32-bit display copies exactly, 32 bits (BI_RGB, or
+// BI_BITFIELDS with red, green and blue in the bytes 2, 1, 0) and 24 bits (BI_RGB), bottom
+// row or top row first, with a 40-, 108- or 124-byte header and no colour table; the fourth
+// byte is ignored. False, with `pixels` untouched, for any other form, a block shorter than
+// its rows, or pixels that cannot be allocated.
+bool ReadDibBlock(const uint8_t* block, size_t size, PixelImage& pixels);

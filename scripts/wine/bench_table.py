@@ -56,6 +56,8 @@ def main():
           ("    after/before" if len(labels) == 2 else ""))
     row("paste of the 4000x3000 source (key V)", "paste.ms", digits=0)
     row("  and until both panes have painted it", "paste-shown.ms", digits=0)
+    row("  best of the three", "paste-best.ms", digits=0)
+    row("paste of it as a 32-bit CF_DIB, best of 5", "paste-dib.ms", digits=0)
     first = data[labels[0]][0]
     panes = {
         "expose": ("expose repaint", "stacked"),
@@ -69,6 +71,17 @@ def main():
         row(f"{title}, pane {size}", key + ".mean")
         for phase in PHASES:
             row(f"  {phase}", f"{key}.{phase}")
+    if "heavy.width" in first:
+        size = f"{int(first['heavy.width'])}x{int(first['heavy.height'])}"
+        print(f"\nthe heavy scene (12 x 12 free-hand curves, 2304 points, labels, nodes, "
+              f"3-pixel pens), pane {size}; medians of each run")
+        for key, title in (("heavy-expose", "expose repaint"),
+                           ("heavy-notch", "zoom-notch repaint (out and in in turn)"),
+                           ("heavy-rowstroke", "a row stroke's move until shown"),
+                           ("heavy-columnstroke", "a column stroke's move until shown")):
+            row(title, key + ".median")
+            row("  of which overlays", key + ".overlays")
+            row("  of which the final draw", key + ".final")
     print()
     for scene, title in (("1080", "1920x1080"), ("100mp", "12000x8334")):
         render = render_ms(folder, scene)
@@ -85,7 +98,8 @@ def main():
             blocks = {tuple(r.get(k) for k in keys) for label in labels for r in data[label]}
             print(f"clipboard blocks of the {scene} copy identical in every run: "
                   f"{'yes' if len(blocks) == 1 else 'NO'}")
-        for name in ("source-pane.png", "pane-zoom1.png", "pane-zoom1.1.png"):
+        for name in ("source-pane.png", "pane-zoom1.png", "pane-zoom1.1.png", "heavy-pane.png",
+                     "heavy-rowstroke.png", "heavy-columnstroke.png"):
             shots = set()
             for path in glob.glob(os.path.join(folder, "*-*", name)):
                 with open(path, "rb") as f:

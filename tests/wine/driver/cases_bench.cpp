@@ -184,6 +184,125 @@ static void WriteBmp(const std::string& path, const Image& image)
     WriteText(path, bytes);
 }
 
+// ---- the heavy scene: a free-hand mesh with labels, nodes and 3-pixel pens -------------------
+
+// 12 columns and 12 rows of 96 points each (2304 in all) over a 1920 x 1080 canvas, wobbling
+// as a hand draws them: every consecutive pair more than 5 pixels apart, so none is thinned.
+static std::vector<std::vector<POINT>> FreeHandMesh()
+{
+    std::vector<std::vector<POINT>> strokes;
+    for (int c = 0; c < 12; ++c) {
+        std::vector<POINT> curve;
+        for (int i = 0; i < 96; ++i)
+            curve.push_back(
+                POINT{40 + c * 1840 / 11 + int(25 * std::sin(i * 0.21 + c)), 5 + i * 1070 / 95});
+        strokes.push_back(curve);
+    }
+    for (int r = 0; r < 12; ++r) {
+        std::vector<POINT> curve;
+        for (int i = 0; i < 96; ++i)
+            curve.push_back(
+                POINT{5 + i * 1910 / 95, 30 + r * 1020 / 11 + int(18 * std::sin(i * 0.17 + r))});
+        strokes.push_back(curve);
+    }
+    return strokes;
+}
+
+// Steps that each end with the pane painted at once, as UpdateWindow makes it: timed from
+// the step to the end of that paint, the program's phase times of the paints averaged.
+static Series TimeUpdates(HWND pane, int n, const std::function<void(int)>& step)
+{
+    Series s;
+    size_t before = ReadPaintLines().size();
+    for (int i = 0; i < n; ++i) {
+        double t0 = NowMs();
+        step(i);
+        UpdateWindow(pane);
+        s.ms.push_back(NowMs() - t0);
+    }
+    WaitForPaints(before + size_t(n));
+    std::vector<PaintLine> lines = ReadPaintLines();
+    for (size_t k = before; k < lines.size(); ++k)
+        for (int p = 0; p <= kPaintPhases; ++p)
+            s.phaseUs[p] += lines[k].us[p];
+    s.paints = lines.size() - before;
+    for (double& us : s.phaseUs)
+        us /= double(std::max<size_t>(1, s.paints));
+    return s;
+}
+
+// The same 4000 x 3000 source pasted and wholly selected, the same backdrop, and the
+// free-hand mesh drawn by left drags while ResultPane is hidden (Single layout, nothing
+// marked); then, stacked in a 1270 x 790 window: expose repaints, wheel notches out and in,
+// and the moves of a row stroke and of a column stroke, each undone afterwards. A fifth of
+// the moves stay within 5 pixels of the point before last, so they replace the last point.
+static void BenchHeavyScene(const Image& source, const std::string& backdropPath, int repeats)
+{
+    App app;
+    if (!app.Start())
+        return;
+    PlaceMainWindow(app, 0, 0, 1270, 790);
+    ParkPointer();
+    if (!PutBitmapOnClipboard(source))
+        return;
+    Key(app, 'V');
+    size_t have = ReadPaintLines().size();
+    DropFiles(app, app.result, {WinPath(backdropPath)}, POINT{10, 10});
+    WaitForPaints(have + 1);
+    Key(app, 'P');  // Single with nothing marked: ResultPane hidden while the mesh is drawn
+    std::vector<std::vector<POINT>> mesh = FreeHandMesh();
+    for (size_t k = 0; k < mesh.size(); ++k) {
+        if (k == 12)
+            Key(app, 'T');
+        Stroke(app, mesh[k]);
+    }
+    Key(app, 'H');
+    RubberBand(app, POINT{0, 0}, POINT{3999, 2999});
+    Key(app, 'P');
+    Key(app, 'P');  // stacked again
+    HWND pane = app.result;
+    Send(pane, WM_PAINT, 0, 0);
+    Pump(100);
+    PaneBox box = BoxOf(app, pane);
+    Result("heavy.width", box.w);
+    Result("heavy.height", box.h);
+    SavePng(OutPath("heavy-pane.png"), CaptureClient(pane));
+
+    auto expose = [&](int) { InvalidateRect(pane, nullptr, FALSE); };
+    TimeUpdates(pane, 1, expose);
+    ReportSeries("heavy-expose", TimeUpdates(pane, repeats, expose));
+    auto notch = [&](int i) {
+        Send(pane, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(int16_t(i % 2 == 0 ? 120 : -120))), 0);
+    };
+    TimeUpdates(pane, 2, notch);
+    ReportSeries("heavy-notch", TimeUpdates(pane, repeats - repeats % 2, notch));
+
+    // A move every 9 pixels along the stroke, every fifth one 3 pixels on from the last.
+    auto strokeMoves = [&](const char* key, POINT from, int dx, int dy) {
+        Send(pane, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(from.x, from.y));
+        UpdateWindow(pane);
+        POINT at = from;
+        auto move = [&](int i) {
+            const int step = i % 5 == 4 ? 3 : 9;
+            at.x += dx * step;
+            at.y += dy * step;
+            Send(pane, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(at.x + (dy ? i % 3 : 0), at.y));
+        };
+        ReportSeries(key, TimeUpdates(pane, repeats * 2, move));
+        SavePng(OutPath(std::string(key) + ".png"), CaptureClient(pane));
+        Send(pane, WM_LBUTTONUP, 0, PackPoint(at.x, at.y));
+        UpdateWindow(pane);
+        Key(app, 'Z');
+        UpdateWindow(pane);
+    };
+    Key(app, 'T');
+    strokeMoves("heavy-rowstroke", POINT{20, 130}, 1, 0);
+    Key(app, 'H');
+    strokeMoves("heavy-columnstroke", POINT{610, 2}, 0, 1);
+    Screenshot("bench-heavy");
+    app.CloseAndCheck();
+}
+
 // bench [REPEATS [SCENE-FOLDER]]: a 4000 x 3000 source pasted, a 1920 x 1080 backdrop
 // dropped, a 17 x 17 mesh on a 1920 x 1080 canvas; repaints on expose, during a stroke and
 // on zoom notches; the copy of that canvas and of a 100-megapixel one. With a scene
@@ -218,12 +337,13 @@ int CaseBench()
     }
     // Each paste from a clipboard just filled, as after a copy in another program; then
     // until both panes show the picture.
-    double pasteMs = 0, shownMs = 0;
+    double pasteMs = 0, shownMs = 0, bestMs = 1e300;
     for (int i = 0; i < kPastes; ++i) {
         if (!PutBitmapOnClipboard(source))
             return 1;
         double t0 = NowMs();
         Key(app, 'V');
+        bestMs = std::min(bestMs, NowMs() - t0);
         pasteMs += NowMs() - t0;
         Send(app.source, WM_PAINT, 0, 0);
         Send(app.result, WM_PAINT, 0, 0);
@@ -231,6 +351,20 @@ int CaseBench()
     }
     Result("paste.ms", pasteMs / kPastes);
     Result("paste-shown.ms", shownMs / kPastes);
+    Result("paste-best.ms", bestMs);
+    // The same picture offered as a 32-bit CF_DIB, as browsers and X programs offer one:
+    // the best of five pastes.
+    bestMs = 1e300;
+    for (int i = 0; i < 5; ++i) {
+        if (!PutDibOnClipboard(source))
+            return 1;
+        double t0 = NowMs();
+        Key(app, 'V');
+        bestMs = std::min(bestMs, NowMs() - t0);
+        Send(app.source, WM_PAINT, 0, 0);
+        Send(app.result, WM_PAINT, 0, 0);
+    }
+    Result("paste-dib.ms", bestMs);
     SavePng(OutPath("source-pane.png"), CaptureClient(app.source));
 
     // The backdrop: 1920 x 1080 of gradients and stripes.
@@ -312,8 +446,12 @@ int CaseBench()
     Screenshot("bench");
 
     std::printf("desktop %dx%d\n", screenW, screenH);
-    WriteText(OutPath("bench.txt"), gResults);
+    // Another owner takes the clipboard, so the program need not encode the large copy's
+    // promised PNG on its way out.
+    PutTextOnClipboard(L"bench");
     app.CloseAndCheck();
+    BenchHeavyScene(source, backdropPath, repeats);
+    WriteText(OutPath("bench.txt"), gResults);
     return 0;
 }
 

@@ -485,6 +485,141 @@ static void CheckSamePane(const Image& got, const Image& want, float zoom, const
     }
 }
 
+// The layer scene with its backdrop and its rectangle marked (ResultPane shown, Single
+// layout), and the column stroke that crosses the zoom label, the labels, the row lines,
+// the nodes and the points; with `rows` also the row stroke after it.
+static const std::vector<POINT> kColumnStroke = {
+    {60, 4},    {30, 14},  {33, 17},  {31, 13},               // the last replaces (33, 17)
+    {45, 60},   {40, 100}, {90, 140}, {150, 100}, {92, 141},  // (92, 141) replaces (150, 100)
+    {200, 230}, {12, 186}};
+static const std::vector<POINT> kRowStroke = {
+    {5, 60},    {60, 30}, {120, 12}, {160, 12}, {122, 13},  // (122, 13) replaces (160, 12)
+    {200, 100}, {285, 60}};
+
+// The checks inside a stroke: after these many of its points, the pane is compared with
+// what it shows when composed anew.
+static const size_t kColumnChecks[] = {4, 9, 11};
+static const size_t kRowChecks[] = {5, 7};
+
+static void SendStrokeTo(App& app, const std::vector<POINT>& stroke, const size_t* checks,
+                         size_t checkCount, const char* family);
+
+// The pane, then the same state painted after notches out until one composes anew (the
+// kept layers do not span its larger offscreen, so every layer and every overlay is drawn
+// whole), and as many notches back in, which cut zoom 1's offscreen from those layers (1.1f
+// divided and multiplied back up to six times gives 1.0f exactly).
+static void CheckAgainstWholePaint(App& app, const char* what)
+{
+    Image now = CaptureClient(app.result);
+    bool composed = false;
+    int notches = 0;
+    while (!composed && notches < 6) {
+        size_t have = ReadPaintLines().size();
+        Send(app.result, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+        Send(app.result, WM_PAINT, 0, 0);
+        ++notches;
+        WaitForPaints(have + 1);
+        std::vector<PaintLine> lines = ReadPaintLines();
+        for (size_t k = have; k < lines.size(); ++k)
+            composed = composed || lines[k].Composed();
+    }
+    CHECK(composed, "%s: %d notches out did not compose anew", what, notches);
+    for (int k = 0; k < notches; ++k)
+        Send(app.result, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(int16_t(-120))), 0);
+    CheckSamePane(now, CaptureClient(app.result), 1.0f, what);
+}
+
+// Each move sent and painted on its own, as a hand drags; at the checks, the pane against
+// its whole paint.
+static void SendStrokeTo(App& app, const std::vector<POINT>& stroke, const size_t* checks,
+                         size_t checkCount, const char* family)
+{
+    Send(app.result, WM_LBUTTONDOWN, MK_LBUTTON, PackPoint(stroke[0].x, stroke[0].y));
+    size_t next = 0;
+    for (size_t i = 1; i < stroke.size(); ++i) {
+        size_t have = ReadPaintLines().size();
+        Send(app.result, WM_MOUSEMOVE, MK_LBUTTON, PackPoint(stroke[i].x, stroke[i].y));
+        WaitForPaints(have + 1);
+        if (next < checkCount && checks[next] == i + 1) {
+            char what[96];
+            std::snprintf(what, sizeof what, "a %s stroke in progress, %zu points in", family,
+                          i + 1);
+            CheckAgainstWholePaint(app, what);
+            ++next;
+        }
+    }
+    size_t have = ReadPaintLines().size();
+    Send(app.result, WM_LBUTTONUP, 0, PackPoint(stroke.back().x, stroke.back().y));
+    WaitForPaints(have + 1);
+}
+
+// A fresh program's first paint of the layer scene with the strokes drawn while ResultPane
+// was hidden, the rectangle marked last.
+static bool FirstPaintWithStrokes(App& app, bool rowStroke, Image& first)
+{
+    if (!StartLayerScene(app, true))
+        return false;
+    Stroke(app, kColumnStroke);
+    if (rowStroke) {
+        Key(app, 'T');
+        Stroke(app, kRowStroke);
+    }
+    size_t have = ReadPaintLines().size();
+    RubberBand(app, POINT{30, 20}, POINT{280, 200});
+    WaitForPaints(have + 1);
+    Send(app.result, WM_NULL, 0, 0);
+    Pump(100);
+    first = CaptureClient(app.result, false);
+    return true;
+}
+
+// Strokes drawn over the backdrop, the labels and the nodes: in both families, each move
+// painted by itself, with moves that replace the last point, across the labels and the zoom
+// label; every screen as a whole paint shows it, and the screens after the strokes, zoomed
+// in and out and after an undo as a fresh program's first paint shows them.
+static void CheckStrokeLayers()
+{
+    App app;
+    if (!StartLayerScene(app, true))
+        return;
+    size_t have = ReadPaintLines().size();
+    RubberBand(app, POINT{30, 20}, POINT{280, 200});
+    WaitForPaints(have + 1);
+    SendStrokeTo(app, kColumnStroke, kColumnChecks, std::size(kColumnChecks), "column");
+    Key(app, 'T');
+    SendStrokeTo(app, kRowStroke, kRowChecks, std::size(kRowChecks), "row");
+    Screenshot("layers strokes");
+    Image drawn = CaptureClient(app.result);
+    auto notch = [&](int delta) {
+        Send(app.result, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(int16_t(delta))), 0);
+        return CaptureClient(app.result);
+    };
+    Image in = notch(-120), back = notch(120), out = notch(120);
+    notch(-120);
+    CheckSamePane(back, drawn, 1.0f, "after both strokes, zoomed in and back");
+    Key(app, 'Z');
+    Image undone = CaptureClient(app.result);
+    app.CloseAndCheck();
+
+    Image first;
+    App fresh;
+    if (!FirstPaintWithStrokes(fresh, true, first))
+        return;
+    CheckSamePane(drawn, first, 1.0f, "after both strokes");
+    Send(fresh.result, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(int16_t(-120))), 0);
+    CheckSamePane(in, CaptureClient(fresh.result), 1.1f, "after both strokes, zoomed in");
+    Send(fresh.result, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    Send(fresh.result, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    CheckSamePane(out, CaptureClient(fresh.result), 1.0f / 1.1f, "after both strokes, zoomed out");
+    fresh.CloseAndCheck();
+
+    App once;
+    if (!FirstPaintWithStrokes(once, false, first))
+        return;
+    CheckSamePane(undone, first, 1.0f, "after the row stroke is undone");
+    once.CloseAndCheck();
+}
+
 // ResultPane with and without a backdrop, at three zooms: the first paint of a fresh
 // program in that state (the selection marked last, so that paint composes anew) against
 // an expose repaint that reuses what it kept and, at the second zoom, against the program
@@ -538,6 +673,7 @@ int CasePaintLayers()
         CheckSamePane(cut, first[1], LayerZoom(1),
                       backdrop ? "zoomed in with a backdrop" : "zoomed in without a backdrop");
     }
+    CheckStrokeLayers();
     return 0;
 }
 

@@ -55,11 +55,20 @@ int CaseReplay()
     Screenshot("final");
     CheckCopyEquals(app, scene.expected, name.c_str());
     CheckSaveEquals(app, scene.expected, name + ".png", name.c_str());
-    // A copy whose "PNG" nobody has asked for yet: the program makes it before it ends, and
-    // it stays on the clipboard after it.
-    std::vector<uint8_t> block, png;
+    // A copy whose formats nobody has asked for yet: the program makes them before it ends,
+    // and they stay on the clipboard after it, the block byte for byte the one read while
+    // the program ran.
+    std::vector<uint8_t> block, left, png;
     CopyResult(app, block);
+    DWORD before = ClipboardSequence();
+    PostKey(app, 'C');
+    CHECK(
+        WaitFor([&] { return ClipboardSequence() != before && IsClipboardFormatAvailable(CF_DIB); },
+                10000),
+        "the second copy offers no CF_DIB");
     app.CloseAndCheck();
+    CHECK(ReadClipboardDib(left) && left == block, "the copy's CF_DIB is gone with the program or "
+                                                   "differs from the block read before");
     Image fromPng;
     if (CHECK(ReadClipboardData(PngClipboardFormat(), png) && DecodePng(png, fromPng),
               "the copy's \"PNG\" is gone with the program"))
@@ -157,6 +166,16 @@ int CaseCopy3x2()
             }
     }
     CheckSaveEquals(app, scene.expected, "canvas3x2.png", "canvas 3 x 2");
+    // A copy while another program holds the clipboard open leaves it as it was.
+    PutTextOnClipboard(L"held");
+    DWORD sequence = ClipboardSequence();
+    if (CHECK(OpenClipboard(nullptr), "the driver cannot open the clipboard")) {
+        Key(app, 'C');  // sent: handled before it returns
+        CloseClipboard();
+    }
+    CHECK(ClipboardSequence() == sequence && IsClipboardFormatAvailable(CF_UNICODETEXT) &&
+              !IsClipboardFormatAvailable(CF_DIB),
+          "a copy while the clipboard was held open changed it");
     app.CloseAndCheck();
     return 0;
 }

@@ -149,6 +149,7 @@ bool WaitForPaints(size_t count);
 
 void InitDriverWindow();
 bool PutBitmapOnClipboard(const Image& image);  // as a device-dependent bitmap
+bool PutDibOnClipboard(const Image& image);     // as a 32-bit CF_DIB, as browsers offer one
 bool PutTextOnClipboard(const wchar_t* text);
 DWORD ClipboardSequence();
 // A PNG file's bytes as the registered format "PNG" alone, as browsers copy images.

@@ -512,6 +512,36 @@ bool PutBitmapOnClipboard(const Image& image)
     return Check(ok, "SetClipboardData(CF_BITMAP) failed");
 }
 
+bool PutDibOnClipboard(const Image& image)
+{
+    const size_t bytes = 40 + image.pixels.size() * 4;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!block)
+        return Check(false, "GlobalAlloc of %zu bytes failed", bytes);
+    auto* p = static_cast<uint8_t*>(GlobalLock(block));
+    BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    header.biWidth = image.width;
+    header.biHeight = image.height;  // the bottom row first
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    std::memcpy(p, &header, 40);
+    for (int y = 0; y < image.height; ++y)
+        std::memcpy(p + 40 + size_t(image.height - 1 - y) * image.width * 4,
+                    &image.pixels[size_t(y) * image.width], size_t(image.width) * 4);
+    GlobalUnlock(block);
+    if (!OpenDriverClipboard()) {
+        GlobalFree(block);
+        return Check(false, "the driver cannot open the clipboard");
+    }
+    EmptyClipboard();
+    bool ok = SetClipboardData(CF_DIB, block) != nullptr;
+    if (!ok)
+        GlobalFree(block);
+    CloseClipboard();
+    return Check(ok, "SetClipboardData(CF_DIB) failed");
+}
+
 bool PutTextOnClipboard(const wchar_t* text)
 {
     size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
