@@ -10,22 +10,13 @@ import shutil
 import subprocess
 import sys
 
+from bad_input_test import Checker
+
 SCENE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "scenes",
                      "drawn_mesh.scene.json")
 FRAME = (64, 48)
 FRAMES = 4
 TIMEOUT_S = 60  # a hang runs far beyond this
-
-
-class Checks:
-    def __init__(self):
-        self.failures = 0
-
-    def expect(self, name, condition, detail):
-        if not condition:
-            self.failures += 1
-            print(f"FAIL {name}: {detail}")
-        return condition
 
 
 def ffmpeg(*args, **kw):
@@ -42,7 +33,7 @@ def main():
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(os.path.join(work, "frames"))
-    c = Checks()
+    c = Checker()
     size = "%dx%d" % FRAME
 
     canvas = subprocess.run([r, SCENE, "--canvas"], capture_output=True, timeout=TIMEOUT_S)
