@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
+
 extern char** environ;
 
 namespace {
@@ -138,12 +140,7 @@ public:
     double Median(const char* name) const
     {
         const auto it = seconds.find(name);
-        if (it == seconds.end() || it->second.empty())
-            return 0.0;
-        std::vector<double> s = it->second;
-        std::sort(s.begin(), s.end());
-        const size_t n = s.size();
-        return n % 2 == 1 ? s[n / 2] : (s[n / 2 - 1] + s[n / 2]) / 2;
+        return it == seconds.end() ? 0.0 : MedianOf(it->second);
     }
 };
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "reference_warp.h"
 #include "warp/mesh_warp.h"
 
@@ -135,12 +136,7 @@ public:
     double Median(const char* name) const
     {
         const auto it = mpixPerSecond.find(name);
-        if (it == mpixPerSecond.end() || it->second.empty())
-            return 0.0;
-        std::vector<double> rates = it->second;
-        std::sort(rates.begin(), rates.end());
-        const size_t n = rates.size();
-        return n % 2 == 1 ? rates[n / 2] : (rates[n / 2 - 1] + rates[n / 2]) / 2;
+        return it == mpixPerSecond.end() ? 0.0 : MedianOf(it->second);
     }
 };
 

@@ -162,9 +162,10 @@ static bool DrawBackdrop(KeptLayer& layer, Gdiplus::Bitmap* backdrop)
 }
 
 // One to one, an opaque frame comes out of GDI+'s draw exactly as it went in: the device's
-// own copy of the pixels gives the same picture, without the cost.
-static void DrawFrame(HDC dc, std::vector<uint32_t>& frame, Gdiplus::Bitmap& offscreen,
-                      int32_t width, int32_t height, float zoom)
+// own copy of the pixels gives the same picture, without the cost, and no bitmap over the
+// frame is needed. False when the scaled draw's bitmap cannot be had.
+static bool DrawFrame(HDC dc, std::vector<uint32_t>& frame, int32_t width, int32_t height,
+                      float zoom, float dpi)
 {
     Gdiplus::Rect destination(0, 0, ScaleLength(width, zoom), ScaleLength(height, zoom));
     if (destination.Width == width && destination.Height == height &&
@@ -172,12 +173,17 @@ static void DrawFrame(HDC dc, std::vector<uint32_t>& frame, Gdiplus::Bitmap& off
         const BITMAPINFO info = TopDownInfo32(width, height);
         SetDIBitsToDevice(dc, 0, 0, DWORD(width), DWORD(height), 0, 0, 0, UINT(height),
                           frame.data(), &info, DIB_RGB_COLORS);
-        return;
+        return true;
     }
+    Gdiplus::Bitmap offscreen = BitmapOverWords(frame.data(), uint32_t(width), uint32_t(height));
+    if (offscreen.GetLastStatus() != Gdiplus::Ok)
+        return false;
+    MatchDpi(offscreen, dpi);
     // the sliver beyond the destination, under one zoomed pixel wide, is left unpainted
     Gdiplus::Graphics window(dc);
     Gdiplus::ImageAttributes attributes;
     window.DrawImage(&offscreen, destination, 0, 0, width, height, Gdiplus::UnitPixel, &attributes);
+    return true;
 }
 
 // The overlaid layer brought to show the mesh over `base` (the backdrop or the warped
@@ -363,13 +369,9 @@ void PaintResultPane(HWND pane, HDC dc, const ResultPaintInput& in)
     }
     clock.Mark(PaintPhase::Overlays);
 
-    Gdiplus::Bitmap offscreen =
-        BitmapOverWords(layers.frame.data(), uint32_t(width), uint32_t(height));
-    if (offscreen.GetLastStatus() != Gdiplus::Ok) {
+    if (!DrawFrame(dc, layers.frame, width, height, in.zoom, dpi)) {
         withoutOffscreen();
         return;
     }
-    MatchDpi(offscreen, dpi);
-    DrawFrame(dc, layers.frame, offscreen, width, height, in.zoom);
     clock.Mark(PaintPhase::Final);
 }

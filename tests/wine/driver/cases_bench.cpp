@@ -27,6 +27,18 @@ struct Series {
     size_t paints = 0;
 };
 
+// The paints logged since line `before`: their count, and each phase's mean.
+static void AveragePhases(Series& s, size_t before)
+{
+    std::vector<PaintLine> lines = ReadPaintLines();
+    for (size_t k = before; k < lines.size(); ++k)
+        for (int p = 0; p <= kPaintPhases; ++p)
+            s.phaseUs[p] += lines[k].us[p];
+    s.paints = lines.size() - before;
+    for (double& us : s.phaseUs)
+        us /= double(std::max<size_t>(1, s.paints));
+}
+
 static Series TimeSeries(int n, const std::function<void(int)>& step)
 {
     Series s;
@@ -40,13 +52,7 @@ static Series TimeSeries(int n, const std::function<void(int)>& step)
         s.ms.push_back(NowMs() - t0);
     }
     Pump(20);
-    std::vector<PaintLine> lines = ReadPaintLines();
-    for (size_t k = before; k < lines.size(); ++k)
-        for (int p = 0; p <= kPaintPhases; ++p)
-            s.phaseUs[p] += lines[k].us[p];
-    s.paints = lines.size() - before;
-    for (double& us : s.phaseUs)
-        us /= double(std::max<size_t>(1, s.paints));
+    AveragePhases(s, before);
     return s;
 }
 
@@ -221,13 +227,7 @@ static Series TimeUpdates(HWND pane, int n, const std::function<void(int)>& step
         s.ms.push_back(NowMs() - t0);
     }
     WaitForPaints(before + size_t(n));
-    std::vector<PaintLine> lines = ReadPaintLines();
-    for (size_t k = before; k < lines.size(); ++k)
-        for (int p = 0; p <= kPaintPhases; ++p)
-            s.phaseUs[p] += lines[k].us[p];
-    s.paints = lines.size() - before;
-    for (double& us : s.phaseUs)
-        us /= double(std::max<size_t>(1, s.paints));
+    AveragePhases(s, before);
     return s;
 }
 
